@@ -1,0 +1,87 @@
+// A Jet 4 database file: its tables, their rows, and statements that change them.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jet/page_store.h"
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet {
+
+// Where a row lives: data page and slot in its row-offset table. A row keeps its RowId for life, even
+// when an update moves its data elsewhere (the original slot then points to the new place).
+struct RowId {
+    uint32_t page = 0;
+    uint8_t slot = 0;
+    bool operator==(const RowId&) const = default;
+};
+
+// One row: values by position in TableDef::columns.
+using Row = std::vector<Value>;
+
+struct StoredRow {
+    RowId id;
+    Row values;
+};
+
+// One column change of an update: position in TableDef::columns and the new value.
+struct ColumnChange {
+    size_t column;
+    Value value;
+};
+
+class Database {
+public:
+    // Opens a file for reading and writing. Refuses, with a jet::Error that says what the file is, anything
+    // that is not an unencrypted Jet 4 database (Jet 3, ACE/.accdb, encrypted, truncated, not a database).
+    static std::unique_ptr<Database> open(const std::string& path, FileSystem& fs = realFileSystem());
+    // The same over bytes in memory (the fuzzer, tests, the template).
+    static std::unique_ptr<Database> openBytes(std::vector<uint8_t> bytes);
+    ~Database();
+
+    // Names of user tables in catalogue order; with `system`, the system tables too.
+    std::vector<std::u16string> tableNames(bool system = false) const;
+    // The table named `name`, compared case-insensitively as Jet does; nullptr when there is none.
+    const TableDef* findTable(std::u16string_view name) const;
+    // The same, throwing jet::Error("no table named ...") when there is none.
+    const TableDef& table(std::u16string_view name) const;
+
+    // Every live row of the table in table order (data pages in usage-map order, then slot order),
+    // following overflow pointers; memo and OLE values read in full.
+    std::vector<StoredRow> readRows(const TableDef& table) const;
+
+    // Runs `body` as one atomic statement: every change it makes reaches the file together, or none does
+    // (an exception from `body` or from the write rolls everything back and is rethrown).
+    void statement(const std::function<void()>& body);
+
+    // Row operations; each must run inside statement(). They keep row counts, free space, usage maps,
+    // AutoNumber counters and every index of the table exact, or throw before changing anything.
+    // Insert: `values` by column position; a null in an AutoNumber column takes the next number.
+    RowId insertRow(const TableDef& table, const Row& values);
+    // Update: columns not named keep their stored bytes exactly (memo pointers included).
+    void updateRow(const TableDef& table, RowId row, const std::vector<ColumnChange>& changes);
+    void deleteRow(const TableDef& table, RowId row);
+
+    // Consistency check for the database tool and tests: every row readable, row counts, usage maps
+    // covering owned pages, every index holding exactly one entry per live row in key order.
+    // Returns the problems found (empty when the file is sound).
+    std::vector<std::string> check() const;
+
+    PageStore& pages() { return *pages_; }
+    const PageStore& pages() const { return *pages_; }
+
+private:
+    explicit Database(std::unique_ptr<PageStore> pages);
+    void load();
+
+    std::unique_ptr<PageStore> pages_;
+    std::vector<TableDef> tables_;  // every table of the catalogue, system ones included
+};
+
+}  // namespace jet

@@ -1,0 +1,38 @@
+// Row encoding: the bytes of one row on a data page, and the values they hold.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "jet/bytes.h"
+#include "jet/page_store.h"
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet {
+
+// The largest row a data page can hold.
+constexpr size_t kMaxRowSize = 4060;
+
+// Decodes one row's bytes (already located on its page, overflow followed) into values by column
+// position. Memo and OLE values are read in full from their long-value pages through `pages`.
+// Throws jet::Error on damage.
+std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages);
+
+// The stored bytes of one variable-length column of a row, or empty for null; used to carry memo and
+// OLE pointers through an update unchanged. Position `column` in TableDef::columns.
+std::vector<uint8_t> rawColumnBytes(const TableDef& table, ByteView row, size_t column);
+
+// Encodes values (by column position) as a row. Text is compressed where the column allows it and the
+// value is safe to compress. A Memo or OLE value is written inline only when it fits a memo's inline
+// form; `rawLongValues`, when given, supplies stored bytes to copy unchanged for those columns (by
+// position; an empty entry means "encode the value"). Throws jet::Error for a value that does not fit its
+// column (text longer than its size) or a row longer than kMaxRowSize.
+std::vector<uint8_t> encodeRow(const TableDef& table, const std::vector<Value>& values,
+                               const std::vector<std::vector<uint8_t>>* rawLongValues = nullptr);
+
+// Text column helpers (UCS-2 with optional compression).
+std::u16string decodeText(ByteView bytes);
+std::vector<uint8_t> encodeText(const std::u16string& text, bool compressible);
+
+}  // namespace jet

@@ -1,0 +1,13 @@
+// Conversion between the program's GBK (code page 936) texts and UTF-16.
+#pragma once
+
+#include <string>
+
+namespace runtime {
+
+// GBK bytes to UTF-16. A byte sequence that is not GBK becomes U+FFFD.
+std::u16string GbkToUtf16(const std::string& gbk);
+// UTF-16 to GBK bytes. A character GBK cannot hold becomes '?'.
+std::string Utf16ToGbk(const std::u16string& text);
+
+}  // namespace runtime
