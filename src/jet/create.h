@@ -18,9 +18,18 @@ struct NewColumn {
     bool autoNumber = false;  // Long only
 };
 
+// A single-column index on a new table, written as Access writes one (a primary key is named "PrimaryKey").
+struct NewIndex {
+    std::u16string name;
+    std::u16string column;
+    bool primaryKey = false;  // implies unique
+    bool unique = false;
+};
+
 struct NewTable {
     std::u16string name;
     std::vector<NewColumn> columns;
+    std::vector<NewIndex> indexes;
     std::vector<std::vector<Value>> rows;  // values by column position; null for an AutoNumber column
 };
 
