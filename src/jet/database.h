@@ -82,6 +82,8 @@ private:
 
     std::unique_ptr<PageStore> pages_;
     std::vector<TableDef> tables_;  // every table of the catalogue, system ones included
+    struct State;                   // bookkeeping beside the tables (database.cpp)
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace jet

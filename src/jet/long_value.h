@@ -1,0 +1,26 @@
+// Memo and OLE values: the 12-byte field stored in the row and the long-value pages it may point to.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "jet/bytes.h"
+#include "jet/page_store.h"
+#include "jet/schema.h"
+#include "jet/value.h"
+
+namespace jet::detail {
+
+constexpr size_t kLongValueHeader = 12;
+constexpr uint32_t kLongValueInline = 0x80000000u;
+constexpr uint32_t kLongValueSinglePage = 0x40000000u;
+constexpr uint32_t kLongValueLengthMask = 0x3FFFFFFFu;
+// Jet compresses a memo only when it has at most this many characters.
+constexpr size_t kMaxCompressedMemo = 1024;
+
+// The bytes a Memo (encoded text) or OLE value stores, without the 12-byte field header.
+std::vector<uint8_t> longValueData(const Column& column, const Value& value);
+// The whole value of a stored field: inline, on one long-value page, or along a chain of them.
+std::vector<uint8_t> readLongValue(ByteView field, const PageStore& pages);
+
+}  // namespace jet::detail

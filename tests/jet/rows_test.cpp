@@ -1,0 +1,305 @@
+// Writing rows: inserts, updates (in place, repacked, overflowed), deletes, long values, AutoNumber and
+// index upkeep, statements that roll back. Tables come from the database creator; every file is also
+// checked with Database::check() and read back after reopening from disk.
+#include <gtest/gtest.h>
+
+#include "jet/create.h"
+#include "jet/data_page.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/rows.h"
+#include "test_files.h"
+
+using namespace jet;
+
+namespace {
+
+// Servers: Id AutoNumber primary key, Name unique text, Notes memo, and one column of most other types.
+NewTable serversTable() {
+    NewTable t;
+    t.name = u"Servers";
+    t.columns = {
+        {u"Id", ColumnType::Long, 0, true},        {u"Name", ColumnType::Text, 64, false},
+        {u"Notes", ColumnType::Memo, 0, false},    {u"Port", ColumnType::Long, 0, false},
+        {u"Enabled", ColumnType::Boolean, 0, false}, {u"Weight", ColumnType::Double, 0, false},
+        {u"Added", ColumnType::DateTime, 0, false}, {u"Level", ColumnType::Integer, 0, false},
+        {u"Kind", ColumnType::Byte, 0, false},      {u"Price", ColumnType::Currency, 0, false},
+        {u"Ratio", ColumnType::Single, 0, false},  {u"Host", ColumnType::Text, 100, false},
+    };
+    t.indexes = {{u"PrimaryKey", u"Id", true, true}, {u"Name", u"Name", false, true}};
+    return t;
+}
+
+enum Col { kId, kName, kNotes, kPort, kEnabled, kWeight, kAdded, kLevel, kKind, kPrice, kRatio, kHost };
+
+Row server(const std::u16string& name, const std::u16string& notes = u"", int64_t port = 3389) {
+    Row r(12);
+    r[kName] = name;
+    if (!notes.empty()) r[kNotes] = notes;
+    r[kPort] = port;
+    r[kEnabled] = true;
+    r[kWeight] = 2.5;
+    r[kAdded] = DateTime{45000.25};
+    r[kLevel] = int64_t(-7);
+    r[kKind] = int64_t(200);
+    r[kPrice] = Currency{123456};
+    r[kRatio] = 0.5;
+    return r;
+}
+
+struct Fixture {
+    testfiles::TempDir dir;
+    std::string path;
+    std::unique_ptr<Database> db;
+
+    Fixture() {
+        path = dir.file("servers.mdb");
+        testfiles::writeFile(path, createDatabase({serversTable()}));
+        db = Database::open(path);
+    }
+    const TableDef& table() { return db->table(u"Servers"); }
+    RowId insert(const Row& r) {
+        RowId id;
+        db->statement([&] { id = db->insertRow(table(), r); });
+        return id;
+    }
+    void update(RowId id, std::vector<ColumnChange> changes) {
+        db->statement([&] { db->updateRow(table(), id, changes); });
+    }
+    std::vector<StoredRow> rows() { return db->readRows(table()); }
+    void reopen() { db = Database::open(path); }
+    void expectSound() {
+        auto problems = db->check();
+        EXPECT_TRUE(problems.empty()) << problems.front();
+    }
+};
+
+std::u16string repeat(const std::u16string& piece, size_t times) {
+    std::u16string out;
+    for (size_t i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+}  // namespace
+
+TEST(RowWrite, InsertAssignsAutoNumbersAndReadsBackEveryType) {
+    Fixture f;
+    RowId a = f.insert(server(u"alpha", u"first server"));
+    RowId b = f.insert(server(u"beta"));
+    EXPECT_NE(a, b);
+    f.reopen();
+    auto rows = f.rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].id, a);
+    EXPECT_EQ(std::get<int64_t>(rows[0].values[kId]), 1);
+    EXPECT_EQ(std::get<int64_t>(rows[1].values[kId]), 2);
+    Row expected = server(u"alpha", u"first server");
+    expected[kId] = int64_t(1);
+    EXPECT_EQ(rows[0].values, expected);
+    EXPECT_TRUE(isNull(rows[1].values[kNotes]));
+    EXPECT_EQ(f.table().rowCount, 2u);
+    EXPECT_EQ(f.table().autoNumber, 2u);
+    EXPECT_EQ(f.table().realIndexes[0].uniqueKeyCount, 2u);
+    f.expectSound();
+}
+
+TEST(RowWrite, RowsFollowTheDataPageRules) {
+    Fixture f;
+    // Enough rows to need several data pages.
+    std::vector<RowId> ids;
+    for (int i = 0; i < 120; ++i) ids.push_back(f.insert(server(u"host-" + fromUtf8(std::to_string(i)), repeat(u"n", 60))));
+    f.reopen();
+    auto rows = f.rows();
+    ASSERT_EQ(rows.size(), 120u);
+    std::set<uint32_t> dataPages;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].id, ids[i]);  // table order is insertion order here
+        dataPages.insert(rows[i].id.page);
+    }
+    EXPECT_GT(dataPages.size(), 1u);
+    for (uint32_t number : dataPages) {
+        const uint8_t* page = f.db->pages().page(number);
+        EXPECT_EQ(page[0], 0x01);
+        EXPECT_EQ(get32(page + 4), f.table().tdefPage);
+        unsigned count = get16(page + 0x0C);
+        EXPECT_LE(count, 255u);
+        // Rows packed from the end in slot order; free space exact.
+        size_t used = 0;
+        uint16_t previous = 4096;
+        for (unsigned s = 0; s < count; ++s) {
+            uint16_t start = get16(page + 0x0E + 2 * s) & 0x1FFF;
+            EXPECT_LT(start, previous);
+            used += previous - start + 2;
+            previous = start;
+        }
+        EXPECT_EQ(get16(page + 2), 4082 - used);
+        // Every row starts with the table's max column count.
+        EXPECT_EQ(get16(page + previous), f.table().maxColumns);
+    }
+    f.expectSound();
+}
+
+TEST(RowWrite, TextIsCompressedOnlyWhenSafe) {
+    Fixture f;
+    auto withHost = [](const std::u16string& name, const std::u16string& host) {
+        Row r = server(name);
+        r[kHost] = host;
+        return r;
+    };
+    RowId longAscii = f.insert(withHost(u"a", u"abc"));
+    RowId shortText = f.insert(withHost(u"b", u"ab"));
+    RowId greek = f.insert(withHost(u"c", u"\u03A9mega"));
+    auto nameBytes = [&](RowId id) {
+        const uint8_t* page = f.db->pages().page(id.page);
+        detail::RowSlot s = detail::rowSlot(page, id.page, id.slot);
+        return rawColumnBytes(f.table(), detail::rowBytes(page, id.page, s), kHost);
+    };
+    EXPECT_EQ(nameBytes(longAscii), (std::vector<uint8_t>{0xFF, 0xFE, 'a', 'b', 'c'}));
+    EXPECT_EQ(nameBytes(shortText), (std::vector<uint8_t>{'a', 0, 'b', 0}));
+    EXPECT_EQ(nameBytes(greek).size(), 10u);
+    f.reopen();
+    EXPECT_EQ(std::get<std::u16string>(f.rows()[2].values[kHost]), u"\u03A9mega");
+    EXPECT_EQ(std::get<std::u16string>(f.rows()[0].values[kHost]), u"abc");
+}
+
+TEST(RowWrite, UpdatesKeepRowIdsAndUntouchedBytes) {
+    Fixture f;
+    std::vector<RowId> ids;
+    for (int i = 0; i < 30; ++i) ids.push_back(f.insert(server(u"h" + fromUtf8(std::to_string(i)), u"memo text here")));
+    RowId target = ids[10];
+    auto notesBytes = [&] {
+        auto rows = f.rows();
+        const uint8_t* page = f.db->pages().page(target.page);
+        detail::RowSlot s = detail::rowSlot(page, target.page, target.slot);
+        if (s.pointer()) {
+            uint32_t p = get32(page + s.start);
+            page = f.db->pages().page(p >> 8);
+            s = detail::rowSlot(page, p >> 8, p & 0xFF);
+        }
+        return rawColumnBytes(f.table(), detail::rowBytes(page, target.page, s), kNotes);
+    };
+    std::vector<uint8_t> memoBefore = notesBytes();
+
+    f.update(target, {{kPort, int64_t(22)}});                // same size
+    f.update(target, {{kName, std::u16string(u"h")}});       // smaller
+    f.update(target, {{kHost, repeat(u"\u4e2d", 60)}});      // larger, still fits the page
+    EXPECT_EQ(notesBytes(), memoBefore);
+
+    // Grow rows until the page is full, then grow the target past what its page can hold.
+    for (RowId id : ids)
+        if (id.page == target.page && !(id == target)) f.update(id, {{kNotes, repeat(u"x", 200)}});
+    f.update(target, {{kNotes, repeat(u"y", 1000)}, {kHost, repeat(u"\u4e2d", 100)}, {kName, repeat(u"q", 64)}});
+    {
+        const uint8_t* home = f.db->pages().page(target.page);
+        ASSERT_TRUE(detail::rowSlot(home, target.page, target.slot).pointer());  // the data moved away
+    }
+    f.update(target, {{kNotes, repeat(u"z", 900)}});  // again, while already moved
+
+    f.reopen();
+    auto rows = f.rows();
+    ASSERT_EQ(rows.size(), 30u);
+    size_t seen = 0;
+    for (const StoredRow& r : rows) {
+        if (!(r.id == target)) continue;
+        ++seen;
+        EXPECT_EQ(std::get<std::u16string>(r.values[kName]), repeat(u"q", 64));
+        EXPECT_EQ(std::get<std::u16string>(r.values[kHost]), repeat(u"\u4e2d", 100));
+        EXPECT_EQ(std::get<std::u16string>(r.values[kNotes]), repeat(u"z", 900));
+        EXPECT_EQ(std::get<int64_t>(r.values[kPort]), 22);
+    }
+    EXPECT_EQ(seen, 1u);
+    f.expectSound();
+}
+
+TEST(RowWrite, LongValuesOnLongValuePages) {
+    Fixture f;
+    std::u16string single = repeat(u"\u00e9\u4e2d", 900);  // 3600 bytes: one long-value page
+    std::u16string chained = repeat(u"0123456789\u4e2d", 1500);  // 33000 bytes: a chain of pages
+    RowId a = f.insert(server(u"single", single));
+    RowId b = f.insert(server(u"chained", chained));
+    f.update(a, {{kPort, int64_t(1)}});
+    f.reopen();
+    auto rows = f.rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].id, a);
+    EXPECT_EQ(std::get<std::u16string>(rows[0].values[kNotes]), single);
+    EXPECT_EQ(rows[1].id, b);
+    EXPECT_EQ(std::get<std::u16string>(rows[1].values[kNotes]), chained);
+    f.expectSound();
+}
+
+TEST(RowWrite, DeleteMarksTheSlotAndKeepsTheCounter) {
+    Fixture f;
+    RowId a = f.insert(server(u"a1"));
+    RowId b = f.insert(server(u"b1"));
+    f.db->statement([&] { f.db->deleteRow(f.table(), a); });
+    const uint8_t* page = f.db->pages().page(a.page);
+    EXPECT_EQ(get16(page + 0x0E + 2 * a.slot) & 0xC000, 0xC000);
+    EXPECT_THROW(f.db->statement([&] { f.db->deleteRow(f.table(), a); }), Error);
+    RowId c = f.insert(server(u"a1"));  // the name is free again
+    f.reopen();
+    auto rows = f.rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].id, b);
+    EXPECT_EQ(rows[1].id, c);
+    EXPECT_EQ(std::get<int64_t>(rows[1].values[kId]), 3);  // AutoNumber values are not reused
+    EXPECT_EQ(f.table().rowCount, 2u);
+    f.expectSound();
+}
+
+TEST(RowWrite, FailedStatementsChangeNothing) {
+    Fixture f;
+    f.insert(server(u"one"));
+    std::vector<uint8_t> before = testfiles::readFile(f.path);
+    const TableDef& t = f.table();
+
+    // A duplicate in the unique Name index, after a successful insert in the same statement.
+    EXPECT_THROW(f.db->statement([&] {
+        f.db->insertRow(t, server(u"two"));
+        f.db->insertRow(t, server(u"ONE"));  // Jet compares names without case
+    }), Error);
+    EXPECT_EQ(testfiles::readFile(f.path), before);
+    EXPECT_EQ(f.db->pages().bytes(), before);
+    EXPECT_EQ(t.rowCount, 1u);  // the same reference shows the restored counters
+    EXPECT_EQ(t.autoNumber, 1u);
+
+    EXPECT_THROW(f.db->statement([&] {
+        f.db->insertRow(t, server(u"three"));
+        throw std::runtime_error("caller gave up");
+    }), std::runtime_error);
+    EXPECT_EQ(testfiles::readFile(f.path), before);
+
+    // Values that do not fit are refused.
+    EXPECT_THROW(f.insert(server(repeat(u"n", 65))), Error);
+    Row wrongType = server(u"x");
+    wrongType[kPort] = std::u16string(u"3389");
+    EXPECT_THROW(f.insert(wrongType), Error);
+    EXPECT_THROW(f.db->insertRow(t, server(u"outside")), Error);  // not inside a statement
+    EXPECT_EQ(testfiles::readFile(f.path), before);
+    f.expectSound();
+
+    RowId four = f.insert(server(u"four"));
+    EXPECT_EQ(std::get<int64_t>(f.rows()[1].values[kId]), 2);
+    EXPECT_EQ(f.rows()[1].id, four);
+}
+
+TEST(RowWrite, SystemTableRowsInTheReferenceFile) {
+    // MSysACEs (Long, Binary, Long, Boolean; index on ObjectId) in a copy of the Jet-made file.
+    testfiles::TempDir dir;
+    std::string path = dir.copyOfReference();
+    auto db = Database::open(path);
+    const TableDef& aces = db->table(u"MSysACEs");
+    RowId id;
+    db->statement([&] { id = db->insertRow(aces, {int64_t(99), Bytes{0x06, 0xEA}, int64_t(7), true}); });
+    db->statement([&] { db->updateRow(aces, db->readRows(aces)[0].id, {{2, int64_t(12345)}}); });
+    db = Database::open(path);
+    const TableDef& reread = db->table(u"MSysACEs");
+    auto rows = db->readRows(reread);
+    ASSERT_EQ(rows.size(), 17u);
+    EXPECT_EQ(rows[16].id, id);
+    EXPECT_EQ(rows[16].values, (Row{int64_t(99), Bytes{0x06, 0xEA}, int64_t(7), true}));
+    EXPECT_EQ(std::get<int64_t>(rows[0].values[2]), 12345);
+    EXPECT_EQ(reread.realIndexes[0].uniqueKeyCount, 9u);
+    auto problems = db->check();
+    EXPECT_TRUE(problems.empty()) << problems.front();
+}
