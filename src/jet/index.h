@@ -29,6 +29,10 @@ Key encodeTextKey(const std::optional<std::u16string>& value, bool ascending = t
 // type that this engine cannot encode.
 Key encodeKey(const TableDef& table, const RealIndex& index, const Row& row);
 
+// Whether `row` has no entry in `index`: an index that ignores nulls (flag 0x02) leaves out rows whose key
+// columns are all null.
+bool skipsRow(const TableDef& table, const RealIndex& index, const Row& row);
+
 // Whether writes can keep this index exact; otherwise `why` says what is not supported.
 bool canMaintain(const TableDef& table, const RealIndex& index, std::string* why);
 
