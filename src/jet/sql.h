@@ -45,6 +45,11 @@ struct Result {
 // jet::Error and leaves the data unchanged.
 Result execute(Database& db, const Statement& statement);
 
+// The value that `literal` gives column `column` of `table` in an INSERT or UPDATE: the text itself for Text
+// (at most the column's size in characters) and Memo, a decimal whole number in range for Byte, Integer and
+// Long. Throws jet::Error naming the column (and its size limit) when the literal does not fit.
+Value columnValue(const TableDef& table, size_t column, std::u16string_view literal);
+
 // Equality of two texts under the General sort order, as a WHERE clause compares them.
 bool textEquals(std::u16string_view a, std::u16string_view b);
 

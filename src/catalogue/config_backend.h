@@ -1,0 +1,45 @@
+// What ConfigDatabase needs from the engine behind it: one connection, one open result at a time.
+//
+// ConfigDatabase keeps the program's side (GBK texts, false instead of exceptions, LastError); a backend
+// works in UTF-16 and reports every failure by throwing a std::exception whose what() is one English line.
+// The built-in backend runs on the program's own storage engine (OpenEngineBackend).
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace catalogue {
+
+class ConfigDatabaseBackend {
+public:
+    virtual ~ConfigDatabaseBackend() = default;
+
+    // Replace the open result by the whole table, or by the rows of a SELECT statement. Pending changes of
+    // the previous result are discarded, even when the new one fails to open.
+    virtual void openTable(const std::u16string& table) = 0;
+    virtual void openQuery(const std::u16string& select) = 0;
+
+    virtual int recordCount() const = 0;
+    // The current row's value in `column` (case-insensitive) as text, a pending change included; a null
+    // is the empty text. Throws past the last row and for a column that does not exist.
+    virtual std::u16string readText(const std::u16string& column) const = 0;
+    virtual void writeText(const std::u16string& column, const std::u16string& text) = 0;
+    // Saves pending changes first, then starts a new row that is inserted by saveRow (or by leaving it).
+    virtual void addRow() = 0;
+    // Inserts the new row or updates the current one with the written columns. On failure nothing is
+    // written and the pending changes stay, so they can be corrected and saved again.
+    virtual void saveRow() = 0;
+    // Saves pending changes, then moves to the next row (past the last one is allowed once).
+    virtual void nextRow() = 0;
+    // Discards pending changes and the result.
+    virtual void closeResult() = 0;
+
+    // Runs one statement on the connection.
+    virtual void execute(const std::u16string& statement) = 0;
+};
+
+// Opens `path` (a file name as the file system takes it) with the built-in engine. Throws when the file is
+// missing, damaged or not a Jet 4 database.
+std::unique_ptr<ConfigDatabaseBackend> OpenEngineBackend(const std::string& path);
+
+}  // namespace catalogue

@@ -1,0 +1,139 @@
+// ConfigDatabase: GBK texts in and out, every failure turned into false (or an empty text) with its message
+// kept in LastError. The work itself is done by a ConfigDatabaseBackend.
+//
+// Choices where the recordset the program was written against leaves room:
+// - Close, another OpenTable/OpenFiltered and CloseConnection discard pending changes (WriteText without
+//   SaveRow, an AddRow not saved): the file keeps what it had. (The original recordset refuses to close
+//   with pending changes and drops them.)
+// - SaveRow that fails (a value too long for its column, a letter in a number column) writes nothing and
+//   keeps the pending changes, so the caller can write a corrected value and save again; NextRow and AddRow
+//   save pending changes first and fail, without moving, when that save fails.
+// - RecordCount counts saved rows: a new row counts once it is saved. It is 0 when no result is open.
+// - ReadText of a column that does not exist, past the last row, or with no result open gives "" and sets
+//   LastError; a null gives "" as a success.
+// - Open on an open database closes the old connection first (discarding its pending changes).
+#include "catalogue/config_database.h"
+
+#include <exception>
+
+#include "catalogue/config_backend.h"
+#include "jet/value.h"
+#include "runtime/text_codec.h"
+
+namespace catalogue {
+namespace {
+
+// Engine messages are UTF-8; the program's texts are GBK.
+std::string messageToGbk(const char* utf8) { return runtime::Utf16ToGbk(jet::fromUtf8(utf8)); }
+
+}  // namespace
+
+ConfigDatabase::ConfigDatabase() = default;
+ConfigDatabase::~ConfigDatabase() = default;
+
+// Runs `body` against the backend; false with LastError set when there is none or when it throws.
+template <typename Body>
+static bool guarded(ConfigDatabaseBackend* backend, std::string& lastError, Body body) {
+    try {
+        if (!backend) {
+            lastError = "the database is not open";
+            return false;
+        }
+        body(*backend);
+        lastError.clear();
+        return true;
+    } catch (const std::exception& e) {
+        try {
+            lastError = messageToGbk(e.what());
+        } catch (...) {
+            lastError = "out of memory";
+        }
+    } catch (...) {
+        lastError = "unexpected failure";
+    }
+    return false;
+}
+
+bool ConfigDatabase::Open(const std::string& path) {
+    CloseConnection();
+    try {
+        backend_ = OpenEngineBackend(path);
+        lastError_.clear();
+        return true;
+    } catch (const std::exception& e) {
+        try {
+            lastError_ = messageToGbk(e.what());
+        } catch (...) {
+            lastError_ = "out of memory";
+        }
+    } catch (...) {
+        lastError_ = "unexpected failure";
+    }
+    return false;
+}
+
+bool ConfigDatabase::IsOpen() const { return backend_ != nullptr; }
+
+bool ConfigDatabase::OpenTable(const std::string& table) {
+    return guarded(backend_.get(), lastError_,
+                   [&](ConfigDatabaseBackend& b) { b.openTable(runtime::GbkToUtf16(table)); });
+}
+
+bool ConfigDatabase::OpenFiltered(const std::string& table, const std::string& condition) {
+    // The statement is built the way the program builds it, then parsed as a whole: a condition that breaks
+    // out of its place is a syntax error, not a different statement.
+    const std::string statement = "select * from " + table + " where " + condition;
+    return guarded(backend_.get(), lastError_,
+                   [&](ConfigDatabaseBackend& b) { b.openQuery(runtime::GbkToUtf16(statement)); });
+}
+
+int ConfigDatabase::RecordCount() const {
+    int count = 0;
+    guarded(backend_.get(), lastError_, [&](ConfigDatabaseBackend& b) { count = b.recordCount(); });
+    return count;
+}
+
+std::string ConfigDatabase::ReadText(const std::string& column) const {
+    std::string text;
+    guarded(backend_.get(), lastError_, [&](ConfigDatabaseBackend& b) {
+        text = runtime::Utf16ToGbk(b.readText(runtime::GbkToUtf16(column)));
+    });
+    return text;
+}
+
+bool ConfigDatabase::WriteText(const std::string& column, const std::string& text) {
+    return guarded(backend_.get(), lastError_, [&](ConfigDatabaseBackend& b) {
+        b.writeText(runtime::GbkToUtf16(column), runtime::GbkToUtf16(text));
+    });
+}
+
+bool ConfigDatabase::AddRow() {
+    return guarded(backend_.get(), lastError_, [](ConfigDatabaseBackend& b) { b.addRow(); });
+}
+
+bool ConfigDatabase::SaveRow() {
+    return guarded(backend_.get(), lastError_, [](ConfigDatabaseBackend& b) { b.saveRow(); });
+}
+
+bool ConfigDatabase::NextRow() {
+    return guarded(backend_.get(), lastError_, [](ConfigDatabaseBackend& b) { b.nextRow(); });
+}
+
+void ConfigDatabase::Close() {
+    guarded(backend_.get(), lastError_, [](ConfigDatabaseBackend& b) { b.closeResult(); });
+}
+
+bool ConfigDatabase::Execute(const std::string& statement) {
+    return guarded(backend_.get(), lastError_,
+                   [&](ConfigDatabaseBackend& b) { b.execute(runtime::GbkToUtf16(statement)); });
+}
+
+void ConfigDatabase::CloseConnection() {
+    try {
+        if (backend_) backend_->closeResult();
+    } catch (...) {
+    }
+    backend_.reset();
+}
+
+}  // namespace catalogue
