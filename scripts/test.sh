@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Sets the machine up, then builds and runs every test: the native build, the same under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a short fuzzing run of the database reader.
+#
+#   bash scripts/test.sh            everything
+#   FUZZ_SECONDS=300 bash scripts/test.sh   a longer fuzzing run
+set -euo pipefail
+
+repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$repo"
+started=$SECONDS
+fuzz_seconds=${FUZZ_SECONDS:-60}
+
+bash scripts/setup.sh
+
+failures=()
+step() {
+    echo
+    echo "=== $* (at $((SECONDS - started))s) ==="
+}
+
+for preset in native native-asan; do
+    step "build $preset"
+    if cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; then
+        step "test $preset"
+        ctest --preset "$preset" || failures+=("tests of $preset")
+    else
+        failures+=("build of $preset")
+    fi
+done
+
+# Fuzzing: start from the engine's own files (the samples the reader tests wrote) and the Jet-made empty
+# database, keep what the fuzzer finds in build/fuzz/corpus for the next run.
+step "build fuzz"
+if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; then
+    corpus=build/fuzz/corpus
+    artifacts=build/fuzz/artifacts
+    mkdir -p "$corpus" "$artifacts"
+    seeds=(build/native/interop/samples/*.mdb)
+    reference="$repo/../shared/reference/jet4-engine-made-empty.mdb"
+    [ -f "$reference" ] && seeds+=("$reference")
+    for seed in "${seeds[@]}"; do
+        if [ -f "$seed" ]; then install -m 0644 "$seed" "$corpus/seed-$(basename "$seed")"; fi
+    done
+    for fuzzer in build/fuzz/*_fuzz; do
+        [ -x "$fuzzer" ] || continue
+        name=$(basename "$fuzzer")
+        step "fuzz $name for ${fuzz_seconds}s"
+        if "$fuzzer" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+                -artifact_prefix="$artifacts/" "$corpus" >"build/fuzz/$name.log" 2>&1; then
+            grep '^stat::' "build/fuzz/$name.log" || true
+        else
+            tail -n 80 "build/fuzz/$name.log"
+            failures+=("fuzzing $name (log in build/fuzz/$name.log, input kept in $artifacts)")
+        fi
+    done
+else
+    failures+=("build of the fuzz targets")
+fi
+
+echo
+echo "=== finished in $((SECONDS - started))s ==="
+if [ "${#failures[@]}" -gt 0 ]; then
+    printf 'FAILED: %s\n' "${failures[@]}"
+    exit 1
+fi
+echo "all tests passed"
