@@ -52,7 +52,7 @@ inline RowSlot rowSlot(const uint8_t* page, uint32_t pageNumber, unsigned slot) 
     r.flags = entry & ~kOffsetMask;
     r.start = entry & kOffsetMask;
     r.end = slot == 0 ? uint16_t(kPageSize) : uint16_t(get16(page + kRowTableOffset + 2 * (slot - 1)) & kOffsetMask);
-    if (r.start < kRowTableOffset + 2 * count || r.start > r.end)
+    if (r.start < kRowTableOffset + 2 * count || r.start > r.end || r.end > kPageSize)
         throw damaged("row " + std::to_string(slot) + " lies outside the page");
     return r;
 }
