@@ -42,4 +42,11 @@ public:
 // missing, damaged or not a Jet 4 database.
 std::unique_ptr<ConfigDatabaseBackend> OpenEngineBackend(const std::string& path);
 
+// Opens `path` through ADO and the system's OLE DB provider for Jet files, where one is registered and
+// loads in this process (Windows: ado_backend_win32.cpp). Null when there is none (always on other
+// systems): the built-in engine is used then. Throws when a provider is there but the file does not open.
+std::unique_ptr<ConfigDatabaseBackend> OpenSystemBackend(const std::string& path);
+// The provider OpenSystemBackend would use ("Microsoft.Jet.OLEDB.4.0"), empty when none.
+std::string SystemJetProvider();
+
 }  // namespace catalogue

@@ -12,6 +12,9 @@
 // - ReadText of a column that does not exist, past the last row, or with no result open gives "" and sets
 //   LastError; a null gives "" as a success.
 // - Open on an open database closes the old connection first (discarding its pending changes).
+//
+// Open uses the system's OLE DB provider for Jet through ADO where one is registered (Windows), otherwise
+// the built-in engine.
 #include "catalogue/config_database.h"
 
 #include <exception>
@@ -57,7 +60,8 @@ static bool guarded(ConfigDatabaseBackend* backend, std::string& lastError, Body
 bool ConfigDatabase::Open(const std::string& path) {
     CloseConnection();
     try {
-        backend_ = OpenEngineBackend(path);
+        backend_ = OpenSystemBackend(path);
+        if (!backend_) backend_ = OpenEngineBackend(path);
         lastError_.clear();
         return true;
     } catch (const std::exception& e) {

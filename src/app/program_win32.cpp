@@ -1,0 +1,203 @@
+// The program's start-up, single instance and exit on Windows.
+//
+// Threads: the user-interface thread runs the message loop and every window; the start-up loader runs on
+// a thread of its own (see startup_loader.h for its rules: the database lock for its reads, and each
+// control change handed to the user-interface thread by SendMessage of a private message to MainWindow).
+// Every way out of the program goes through std::exit (or the return from WinMain), so the exit clean-up
+// registered at start always runs.
+//
+// COM: where the database goes through ADO (a system Jet provider is registered), each thread that uses the
+// database joins the multithreaded apartment on its first use (ado_backend_win32.cpp), the user-interface
+// thread included, which does so when it opens the database. Later code on the user-interface thread must
+// not ask COM for a single-threaded apartment.
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/program.h"
+#include "app/startup_loader.h"
+#include "catalogue/config_database.h"
+#include "jet/value.h"
+#include "runtime/text_codec.h"
+#include "runtime/window_win32.h"
+#include "session/window_helpers.h"
+#include "ui/main_window.h"
+
+namespace app {
+namespace {
+
+constexpr char kInstanceEventName[] = "QuillonVRLTKD2021";
+
+// ---------------------------------------------------------------------------------------------------------
+// Hooks for work that comes later. Each is called where the program needs it; each does nothing yet.
+
+// The notification icon (src/tray): its object is created at start and destroyed by the exit clean-up; the
+// icon itself is added once the main window exists and removed when the program ends from its menu.
+void CreateTrayIconObject() {}
+void DestroyTrayIconObject() {}
+void AddTrayIconAndHandler() {}
+void RemoveTrayIcon() {}
+// The list of display sizes the settings offer (src/profile).
+void CreateDisplaySizeList() {}
+// The connection profile values the program holds (src/profile).
+void FreeProfileValues() {}
+// The session monitor thread (src/session).
+void StartSessionMonitor() {}
+// ---------------------------------------------------------------------------------------------------------
+
+std::wstring wide(const std::string& gbk) {
+    std::u16string text = runtime::GbkToUtf16(gbk);
+    return std::wstring(text.begin(), text.end());
+}
+
+// The full path of this program's executable in UTF-16.
+std::wstring executablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
+}
+
+// The folder of the executable without a trailing separator, in UTF-8 (the form the database takes).
+std::string executableFolder() {
+    std::wstring path = executablePath();
+    size_t separator = path.find_last_of(L"\\/");
+    path.resize(separator == std::wstring::npos ? 0 : separator);
+    return jet::toUtf8(std::u16string(path.begin(), path.end()));
+}
+
+// The executable's file name in GBK ("quillon.exe"), as the process list names it.
+std::string executableFileName() {
+    std::wstring path = executablePath();
+    size_t separator = path.find_last_of(L"\\/");
+    std::wstring name = separator == std::wstring::npos ? path : path.substr(separator + 1);
+    return runtime::Utf16ToGbk(std::u16string(name.begin(), name.end()));
+}
+
+void closeDatabase() {
+    AppState& state = App();
+    std::lock_guard<std::mutex> lock(state.DatabaseLock);
+    state.Database.Close();
+    state.Database.CloseConnection();
+}
+
+void ExitCleanup() {
+    DestroyTrayIconObject();
+    FreeProfileValues();
+}
+
+// The loader's way to the user-interface thread: SendMessage to MainWindow (runtime::Window).
+class MainWindowUiThread final : public UiThread {
+public:
+    void Run(const std::function<void()>& work) override { ui::RunOnMainWindowThread(work); }
+};
+
+DWORD WINAPI StartupLoaderThread(LPVOID) {
+    MainWindowUiThread ui;
+    AppState& state = App();
+    LoaderContext context(state.Database, state.DatabaseLock, ui);
+    RunStartupLoader(StartupSteps(), context);
+    return 0;
+}
+
+}  // namespace
+
+// Shows the running copy's main window in front and ends this copy.
+[[noreturn]] static void ActivateRunningCopyAndExit() {
+    // Its main window, passing over this process (which may come first in the process list and has the
+    // same name).
+    session::WindowHandle other = session::FindMainWindowOfOtherProcess(executableFileName(), GetCurrentProcessId());
+    HWND window = reinterpret_cast<HWND>(other);
+    if (!IsWindowVisible(window)) {
+        SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+    }
+    if (session::IsIconic(other)) session::OpenIcon(other);
+    session::BringWindowToFront(other);
+    std::exit(0);
+}
+
+void SingleInstanceGuard(const std::string& name) {
+    HANDLE existing = OpenEventA(EVENT_ALL_ACCESS, FALSE, name.c_str());
+    if (existing) {
+        CloseHandle(existing);
+        ActivateRunningCopyAndExit();
+    }
+    // Auto-reset, not signalled. Its handle stays open for the program's life: the name lives as long as it.
+    // Two copies started at the same moment can both miss the event above; the one whose create finds it
+    // already there gives way, so that never two copies work on the same database.
+    static HANDLE instanceEvent = CreateEventA(nullptr, FALSE, FALSE, name.c_str());
+    if (instanceEvent && GetLastError() == ERROR_ALREADY_EXISTS) ActivateRunningCopyAndExit();
+}
+
+void OnMainWindowCreated() {
+    SingleInstanceGuard(kInstanceEventName);
+    ui::ShowMainWindow();
+    AppState& state = App();
+    state.ConnectInProgress = 0;
+
+    const std::string databasePath = executableFolder() + "\\config.MDB";
+    catalogue::EnsureConfigDatabaseFile(databasePath);
+    bool opened;
+    {
+        std::lock_guard<std::mutex> lock(state.DatabaseLock);
+        opened = state.Database.Open(databasePath);
+    }
+    if (!opened) {
+        MessageBoxW(reinterpret_cast<HWND>(ui::MainWindowHandle()), wide("数据库连接失败！").c_str(),
+                    wide("警告：").c_str(), MB_OK);
+        std::exit(0);
+    }
+
+    HANDLE loader = CreateThread(nullptr, 0, &StartupLoaderThread, nullptr, 0, nullptr);
+    if (loader) CloseHandle(loader);
+
+    AddTrayIconAndHandler();
+    StartSessionMonitor();
+    state.MonitorStop = 0;
+}
+
+void OnMainWindowPositionChanged(int, int) {}
+
+void OnMainWindowCloseRequested() {
+    // Until the main window hides to the notification area, closing it ends the program.
+    ui::DestroyMainWindow();
+    closeDatabase();
+    PostQuitMessage(0);
+}
+
+void OnMainWindowDestroying() {}
+
+void ExitProgram() {
+    App().MonitorStop = 1;
+    closeDatabase();
+    RemoveTrayIcon();
+    std::exit(0);
+}
+
+int RunProgram() {
+    runtime::InitialiseCommonControls();
+    CreateTrayIconObject();
+    CreateDisplaySizeList();
+    std::atexit(&ExitCleanup);
+
+    ui::MainWindowEvents events;
+    events.created = &OnMainWindowCreated;
+    events.moved = &OnMainWindowPositionChanged;
+    events.closeRequested = &OnMainWindowCloseRequested;
+    events.destroying = &OnMainWindowDestroying;
+    if (!ui::LoadMainWindow(std::move(events))) return 0;
+
+    runtime::RunMessageLoop();
+    return 0;
+}
+
+}  // namespace app
