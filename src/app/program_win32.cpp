@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/program.h"
@@ -111,12 +112,29 @@ DWORD WINAPI StartupLoaderThread(LPVOID) {
 
 }  // namespace
 
+// The running copy's main window. The first visible parentless window of that process is it when shown;
+// when it is hidden in the notification area no window of that process is visible, so then its hidden
+// top-level window of the program's own class and caption is taken instead (without this a hidden copy
+// could never be brought back by a second start).
+static HWND RunningCopyMainWindow() {
+    session::ProcessId other = session::FindOtherProcessIdByName(executableFileName(), GetCurrentProcessId());
+    if (other == 0) return nullptr;
+    if (session::WindowHandle shown = session::FindProcessWindow(other, 100)) return reinterpret_cast<HWND>(shown);
+    std::vector<session::WindowInfo> windows;
+    session::EnumTopLevelWindows(windows);
+    for (const session::WindowInfo& info : windows) {
+        HWND window = reinterpret_cast<HWND>(info.window);
+        if (info.processId == other && GetParent(window) == nullptr && info.className == runtime::WindowClassName() &&
+            info.title == "Quillon")
+            return window;
+    }
+    return nullptr;
+}
+
 // Shows the running copy's main window in front and ends this copy.
 [[noreturn]] static void ActivateRunningCopyAndExit() {
-    // Its main window, passing over this process (which may come first in the process list and has the
-    // same name).
-    session::WindowHandle other = session::FindMainWindowOfOtherProcess(executableFileName(), GetCurrentProcessId());
-    HWND window = reinterpret_cast<HWND>(other);
+    HWND window = RunningCopyMainWindow();
+    session::WindowHandle other = reinterpret_cast<session::WindowHandle>(window);
     if (!IsWindowVisible(window)) {
         SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
     }

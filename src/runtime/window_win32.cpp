@@ -142,6 +142,8 @@ LRESULT Window::OnMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(handle, message, wParam, lParam);
 }
 
+const char* WindowClassName() { return "QuillonWindow"; }
+
 void InitialiseCommonControls() {
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;

@@ -69,6 +69,9 @@ private:
 };
 
 // Initialises the common controls (once per process).
+// The window class every program window is made of (ASCII).
+const char* WindowClassName();
+
 void InitialiseCommonControls();
 // The keyboard handling the program's windows need before a message is dispatched (Esc raises the close
 // request of the window it was pressed in). True when the message was handled and must not be dispatched.

@@ -1,0 +1,26 @@
+// What the driver knows about quillon.exe itself: its single-instance mark and its main window.
+#pragma once
+
+#include "driver.h"
+
+namespace wine_driver {
+
+// The named event a running copy of the program holds.
+constexpr wchar_t kInstanceMarkName[] = L"QuillonVRLTKD2021";
+// The designer name of the program's main window.
+constexpr char kMainWindowName[] = "MainWindow";
+
+// Whether some process holds the program's single-instance mark (in this Wine server).
+bool InstanceMarkExists();
+
+// A fresh folder QUILLON_TEST_DIR\<name> holding a copy of quillon.exe; the copy's path, empty on failure.
+std::wstring PrepareProgramFolder(const std::wstring& name);
+
+// Starts quillon.exe after waiting (up to kReactTimeout) for an earlier copy's mark to be gone, so that a
+// copy left over from a previous step cannot turn this start into a "second start".
+Process StartQuillon(const std::wstring& exe);
+
+// The program's visible main window, waiting up to `timeoutMs`.
+HWND WaitForMainWindow(const Process& program, DWORD timeoutMs = kStartTimeout);
+
+}  // namespace wine_driver
