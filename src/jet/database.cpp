@@ -265,23 +265,27 @@ std::pair<uint32_t, unsigned> followPointer(const PageStore& pages, const TableD
     return {page, slot};
 }
 
-// Calls visit(id, bytes) for every live row of the table in table order.
+// Calls visit(id, bytes) for every live row of the table in table order until it returns false.
 template <class Visit>
-void scanRows(const PageStore& pages, const TableDef& t, Visit visit) {
+void visitRows(const PageStore& pages, const TableDef& t, Visit visit) {
     for (uint32_t number : readUsageMap(pages, t.ownedPages)) {
         const uint8_t* page = pages.page(number);
         if (page[0] != kDataPageType || get32(page + kOwnerOffset) != t.tdefPage) continue;
         unsigned count = slotCount(page);
+        const std::string label = "row on page " + std::to_string(number);  // built once per page
         for (unsigned slot = 0; slot < count; ++slot) {
             RowSlot s = rowSlot(page, number, slot);
             if (s.deleted() || s.overflowTarget()) continue;
+            bool more;
             if (s.pointer()) {
                 auto [targetPage, targetSlot] = followPointer(pages, t, rowBytes(page, number, s));
                 const uint8_t* target = pages.page(targetPage);
-                visit(RowId{number, uint8_t(slot)}, rowBytes(target, targetPage, rowSlot(target, targetPage, targetSlot)));
+                more = visit(RowId{number, uint8_t(slot)},
+                             rowBytes(target, targetPage, rowSlot(target, targetPage, targetSlot)));
             } else {
-                visit(RowId{number, uint8_t(slot)}, rowBytes(page, number, s));
+                more = visit(RowId{number, uint8_t(slot)}, ByteView(page + s.start, size_t(s.end - s.start), label));
             }
+            if (!more) return;
         }
     }
 }
@@ -311,10 +315,17 @@ ByteView locatedBytes(const PageStore& pages, const Located& at) {
 
 std::vector<StoredRow> Database::readRows(const TableDef& table) const {
     std::vector<StoredRow> rows;
-    scanRows(*pages_, table, [&](RowId id, ByteView bytes) {
+    // The stored count is only a hint (the file is untrusted): never more than the pages could hold.
+    rows.reserve(std::min<size_t>(table.rowCount, size_t(pages_->pageCount()) * kMaxRowsPerPage));
+    visitRows(*pages_, table, [&](RowId id, const ByteView& bytes) {
         rows.push_back(StoredRow{id, decodeRow(table, bytes, *pages_)});
+        return true;
     });
     return rows;
+}
+
+void Database::scanRows(const TableDef& table, const std::function<bool(RowId, const ByteView&)>& visit) const {
+    visitRows(*pages_, table, visit);
 }
 
 // ----- statements -----
@@ -601,13 +612,14 @@ std::vector<std::string> Database::check() const {
         std::string label = tableLabel(t);
         std::vector<std::pair<RowId, Row>> live;
         try {
-            scanRows(*pages_, t, [&](RowId id, ByteView bytes) {
+            visitRows(*pages_, t, [&](RowId id, const ByteView& bytes) {
                 try {
                     live.push_back({id, decodeRow(t, bytes, *pages_)});
                 } catch (const Error& e) {
                     problems.push_back(label + ": row " + std::to_string(id.slot) + " of page " +
                                        std::to_string(id.page) + " cannot be read: " + e.what());
                 }
+                return true;
             });
         } catch (const Error& e) {
             problems.push_back(label + ": its rows cannot be listed: " + e.what());

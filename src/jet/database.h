@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "jet/bytes.h"
 #include "jet/page_store.h"
 #include "jet/schema.h"
 #include "jet/value.h"
@@ -55,6 +56,12 @@ public:
     // Every live row of the table in table order (data pages in usage-map order, then slot order),
     // following overflow pointers; memo and OLE values read in full.
     std::vector<StoredRow> readRows(const TableDef& table) const;
+
+    // Calls visit(id, bytes) for every live row of the table in the same order as readRows, with the row's
+    // stored bytes (overflow followed), decoding nothing; stops early when `visit` returns false. The bytes
+    // are valid during the call only; decode the columns needed with decodeColumn, readText or decodeRow
+    // (rows.h). Throws jet::Error on damage.
+    void scanRows(const TableDef& table, const std::function<bool(RowId, const ByteView&)>& visit) const;
 
     // Runs `body` as one atomic statement: every change it makes reaches the file together, or none does
     // (an exception from `body` or from the write rolls everything back and is rethrown).

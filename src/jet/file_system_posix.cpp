@@ -22,6 +22,64 @@ struct Descriptor {
     ~Descriptor() { if (fd >= 0) ::close(fd); }
 };
 
+void writeAt(int fd, uint64_t offset, const uint8_t* data, size_t size, const std::string& path) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pwrite(fd, data + done, size - done, off_t(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("write", path);
+        }
+        done += size_t(n);
+    }
+}
+
+// Makes a new directory entry durable: a file created and flushed is not found after a power cut unless
+// its folder is flushed too. A folder that cannot be read, or a file system that cannot flush folders,
+// is passed over: the file's own flushes are then all that can be done.
+void flushFolderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    Descriptor dir{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd < 0) {
+        if (errno == EACCES || errno == EPERM) return;
+        fail("open the folder of", path);
+    }
+    if (::fsync(dir.fd) != 0 && errno != EINVAL && errno != EROFS) fail("flush the folder of", path);
+}
+
+// One descriptor kept open for the store's writes and flushes.
+class PosixFile : public OpenFile {
+public:
+    explicit PosixFile(const std::string& path) : path_(path) {
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd_ >= 0) {
+            try {
+                flushFolderOf(path);
+            } catch (...) {
+                ::close(fd_);
+                throw;
+            }
+        } else if (errno == EEXIST) {
+            fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        }
+        if (fd_ < 0) fail("open", path);
+    }
+    ~PosixFile() override { ::close(fd_); }
+
+    void write(uint64_t offset, const uint8_t* data, size_t size) override { writeAt(fd_, offset, data, size, path_); }
+    void truncate(uint64_t size) override {
+        if (::ftruncate(fd_, off_t(size)) != 0) fail("resize", path_);
+    }
+    void flush() override {
+        if (::fdatasync(fd_) != 0) fail("flush", path_);
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
 class PosixFileSystem : public FileSystem {
 public:
     bool exists(const std::string& path) override {
@@ -53,15 +111,7 @@ public:
     void write(const std::string& path, uint64_t offset, const uint8_t* data, size_t size) override {
         Descriptor file{::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644)};
         if (file.fd < 0) fail("open", path);
-        size_t done = 0;
-        while (done < size) {
-            ssize_t n = ::pwrite(file.fd, data + done, size - done, off_t(offset + done));
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                fail("write", path);
-            }
-            done += size_t(n);
-        }
+        writeAt(file.fd, offset, data, size, path);
     }
 
     void truncate(const std::string& path, uint64_t size) override {
@@ -71,12 +121,14 @@ public:
     void flush(const std::string& path) override {
         Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
         if (file.fd < 0) fail("open", path);
-        if (::fsync(file.fd) != 0) fail("flush", path);
+        if (::fdatasync(file.fd) != 0) fail("flush", path);
     }
 
     void remove(const std::string& path) override {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) fail("remove", path);
     }
+
+    std::unique_ptr<OpenFile> open(const std::string& path) override { return std::make_unique<PosixFile>(path); }
 };
 
 }  // namespace

@@ -31,12 +31,52 @@ struct Handle {
     ~Handle() {
         if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     }
+    Handle(HANDLE handle) : h(handle) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
 };
 
 HANDLE openForWriting(const std::string& path, DWORD disposition) {
     return CreateFileW(widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
+
+void writeAt(HANDLE file, uint64_t offset, const uint8_t* data, size_t size, const std::string& path) {
+    LARGE_INTEGER position;
+    position.QuadPart = LONGLONG(offset);
+    if (!SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) fail("write", path);
+    size_t done = 0;
+    while (done < size) {
+        DWORD chunk = DWORD(std::min<size_t>(size - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, data + done, chunk, &written, nullptr) || written == 0) fail("write", path);
+        done += written;
+    }
+}
+
+void resize(HANDLE file, uint64_t size, const std::string& path) {
+    LARGE_INTEGER position;
+    position.QuadPart = LONGLONG(size);
+    if (!SetFilePointerEx(file, position, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) fail("resize", path);
+}
+
+// One handle kept open for the store's writes and flushes. NTFS records a new file's directory entry in its
+// own log, so there is no folder to flush as on POSIX.
+class Win32File : public OpenFile {
+public:
+    explicit Win32File(const std::string& path) : path_(path), handle_{openForWriting(path, OPEN_ALWAYS)} {
+        if (handle_.h == INVALID_HANDLE_VALUE) fail("open", path);
+    }
+    void write(uint64_t offset, const uint8_t* data, size_t size) override { writeAt(handle_.h, offset, data, size, path_); }
+    void truncate(uint64_t size) override { resize(handle_.h, size, path_); }
+    void flush() override {
+        if (!FlushFileBuffers(handle_.h)) fail("flush", path_);
+    }
+
+private:
+    std::string path_;
+    Handle handle_;
+};
 
 class Win32FileSystem : public FileSystem {
 public:
@@ -68,24 +108,13 @@ public:
     void write(const std::string& path, uint64_t offset, const uint8_t* data, size_t size) override {
         Handle file{openForWriting(path, OPEN_ALWAYS)};
         if (file.h == INVALID_HANDLE_VALUE) fail("open", path);
-        LARGE_INTEGER position;
-        position.QuadPart = LONGLONG(offset);
-        if (!SetFilePointerEx(file.h, position, nullptr, FILE_BEGIN)) fail("write", path);
-        size_t done = 0;
-        while (done < size) {
-            DWORD chunk = DWORD(std::min<size_t>(size - done, 1u << 30));
-            DWORD written = 0;
-            if (!WriteFile(file.h, data + done, chunk, &written, nullptr) || written == 0) fail("write", path);
-            done += written;
-        }
+        writeAt(file.h, offset, data, size, path);
     }
 
     void truncate(const std::string& path, uint64_t size) override {
         Handle file{openForWriting(path, OPEN_EXISTING)};
         if (file.h == INVALID_HANDLE_VALUE) fail("open", path);
-        LARGE_INTEGER position;
-        position.QuadPart = LONGLONG(size);
-        if (!SetFilePointerEx(file.h, position, nullptr, FILE_BEGIN) || !SetEndOfFile(file.h)) fail("resize", path);
+        resize(file.h, size, path);
     }
 
     void flush(const std::string& path) override {
@@ -100,6 +129,8 @@ public:
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return;
         fail("remove", path);
     }
+
+    std::unique_ptr<OpenFile> open(const std::string& path) override { return std::make_unique<Win32File>(path); }
 };
 
 }  // namespace

@@ -19,15 +19,23 @@ namespace {
 
 std::string columnLabel(const Column& c) { return "column " + toUtf8(c.name); }
 
-// The parts of a stored row, checked.
+// The parts of a stored row, checked. Reading it allocates nothing: a scan reads one per row.
 struct RowLayout {
-    unsigned columnCount = 0;      // columns the row was written with
-    size_t nullMask = 0;           // offset of the null mask
-    unsigned varCount = 0;         // variable columns the row was written with
-    std::vector<uint16_t> varStart;  // per variable position: start, plus the end of variable data last
+    unsigned columnCount = 0;  // columns the row was written with
+    size_t nullMask = 0;       // offset of the null mask
+    unsigned varCount = 0;     // variable columns the row was written with
+    size_t countAt = 0;        // offset of the variable column count; the start offsets lie below it
+    size_t eodAt = 0;          // offset of the end of the variable data
+
+    // Start of variable position i; position varCount gives the end of the variable data.
+    uint16_t varStart(const ByteView& row, unsigned i) const {
+        return i < varCount ? row.u16(countAt - 2 * (size_t(i) + 1)) : row.u16(eodAt);
+    }
 };
 
-RowLayout readLayout(const TableDef& table, const ByteView& row) {
+// Reads the layout of a row. With `checkAll`, every variable offset is checked to lie in order inside the
+// row (decoding the whole row); without, the caller checks the two offsets of the column it reads.
+RowLayout readLayout(const TableDef& table, const ByteView& row, bool checkAll = true) {
     RowLayout layout;
     layout.columnCount = row.u16(0);
     size_t maskSize = (layout.columnCount + 7) / 8;
@@ -36,17 +44,16 @@ RowLayout readLayout(const TableDef& table, const ByteView& row) {
     if (table.varColumns == 0) return layout;  // no variable section at all
 
     if (layout.nullMask < 4) throw Error(row.what() + " is damaged: it has no room for its variable columns");
-    size_t countAt = layout.nullMask - 2;
-    layout.varCount = row.u16(countAt);
-    if (size_t(layout.varCount) * 2 + 2 > countAt)
+    layout.countAt = layout.nullMask - 2;
+    layout.varCount = row.u16(layout.countAt);
+    if (size_t(layout.varCount) * 2 + 2 > layout.countAt)
         throw Error(row.what() + " is damaged: its variable column count is impossible");
-    size_t eodAt = countAt - 2 * (size_t(layout.varCount) + 1);
-    layout.varStart.resize(layout.varCount + 1);
-    for (unsigned i = 0; i < layout.varCount; ++i) layout.varStart[i] = row.u16(countAt - 2 * (i + 1));
-    layout.varStart[layout.varCount] = row.u16(eodAt);
+    layout.eodAt = layout.countAt - 2 * (size_t(layout.varCount) + 1);
+    if (!checkAll) return layout;
     uint16_t previous = 0;
-    for (uint16_t start : layout.varStart) {
-        if (start < previous || start > eodAt)
+    for (unsigned i = 0; i <= layout.varCount; ++i) {
+        uint16_t start = layout.varStart(row, i);
+        if (start < previous || start > layout.eodAt)
             throw Error(row.what() + " is damaged: its variable column offsets are out of order");
         previous = start;
     }
@@ -58,12 +65,56 @@ bool notNull(const RowLayout& layout, const ByteView& row, uint16_t number) {
     return (row.u8(layout.nullMask + number / 8) >> (number % 8)) & 1;
 }
 
-// The bytes of variable column `c`, or nullopt when it is null or absent from the row.
+// The bytes of variable column `c` into `out`; false when it is null or absent from the row.
 bool varBytes(const RowLayout& layout, const ByteView& row, const Column& c, ByteView& out) {
     if (!notNull(layout, row, c.number) || c.varIndex >= layout.varCount) return false;
-    uint16_t start = layout.varStart[c.varIndex], end = layout.varStart[c.varIndex + 1];
+    uint16_t start = layout.varStart(row, c.varIndex), end = layout.varStart(row, c.varIndex + 1u);
     out = row.sub(start, end - start);
     return true;
+}
+
+// The bytes of fixed column `c` (already known to be present), checked against the row.
+ByteView fixedBytes(const RowLayout& layout, const ByteView& row, const Column& c) {
+    size_t width = fixedWidth(c);
+    if (2 + size_t(c.fixedOffset) + width > layout.nullMask)
+        throw Error(row.what() + " is damaged: " + columnLabel(c) + " lies outside the row");
+    return row.sub(2 + c.fixedOffset, width);
+}
+
+// Text bytes (compressed or UCS-2) at `p` into `out`, replacing what it held but keeping its storage;
+// damage is reported as part of `owner`.
+void decodeTextInto(const uint8_t* p, size_t size, const ByteView& owner, std::u16string& out) {
+    if (size >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
+        if (std::memchr(p + 2, 0, size - 2) == nullptr) {  // the usual case: one byte per character throughout
+            out.resize(size - 2);
+            for (size_t i = 2; i < size; ++i) out[i - 2] = char16_t(p[i]);
+            return;
+        }
+        // Compressed: one byte per character, a zero byte switching to two-byte characters and back.
+        out.resize(size);  // never more characters than bytes
+        size_t length = 0;
+        bool compressed = true;
+        size_t i = 2;
+        while (i < size) {
+            uint8_t b = p[i];
+            if (b == 0) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                out[length++] = char16_t(b);
+                ++i;
+            } else {
+                if (i + 1 >= size) throw Error(owner.what() + " is damaged: compressed text ends inside a character");
+                out[length++] = char16_t(get16(p + i));
+                i += 2;
+            }
+        }
+        out.resize(length);
+        return;
+    }
+    if (size % 2 != 0) throw Error(owner.what() + " is damaged: text has an odd number of bytes");
+    out.resize(size / 2);
+    for (size_t i = 0; i < size / 2; ++i) out[i] = char16_t(get16(p + 2 * i));
 }
 
 Value decodeFixed(const Column& c, const ByteView& field) {
@@ -286,30 +337,7 @@ std::vector<uint8_t> readLongValue(ByteView field, const PageStore& pages) {
 
 std::u16string decodeText(ByteView bytes) {
     std::u16string out;
-    size_t size = bytes.size();
-    if (size >= 2 && bytes.u8(0) == 0xFF && bytes.u8(1) == 0xFE) {
-        // Compressed: one byte per character, a zero byte switching to two-byte characters and back.
-        bool compressed = true;
-        size_t i = 2;
-        while (i < size) {
-            uint8_t b = bytes.u8(i);
-            if (b == 0) {
-                compressed = !compressed;
-                ++i;
-            } else if (compressed) {
-                out += char16_t(b);
-                ++i;
-            } else {
-                if (i + 1 >= size) throw Error(bytes.what() + " is damaged: compressed text ends inside a character");
-                out += char16_t(bytes.u16(i));
-                i += 2;
-            }
-        }
-        return out;
-    }
-    if (size % 2 != 0) throw Error(bytes.what() + " is damaged: text has an odd number of bytes");
-    out.reserve(size / 2);
-    for (size_t i = 0; i < size; i += 2) out += char16_t(bytes.u16(i));
+    decodeTextInto(bytes.data(), bytes.size(), bytes, out);
     return out;
 }
 
@@ -339,17 +367,55 @@ std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStor
             continue;
         }
         if (!notNull(layout, row, c.number)) continue;
-        if (c.isFixed()) {
-            size_t width = fixedWidth(c);
-            if (2 + size_t(c.fixedOffset) + width > layout.nullMask)
-                throw Error(row.what() + " is damaged: " + columnLabel(c) + " lies outside the row");
-            values[i] = decodeFixed(c, row.sub(2 + c.fixedOffset, width));
+        if (c.type == ColumnType::Text && !c.isFixed()) {
+            // The common case, decoded straight into the row's own string.
+            if (c.varIndex >= layout.varCount) continue;
+            size_t start = layout.varStart(row, c.varIndex), end = layout.varStart(row, c.varIndex + 1u);
+            decodeTextInto(row.data() + start, end - start, row, values[i].emplace<std::u16string>());
+        } else if (c.isFixed()) {
+            values[i] = decodeFixed(c, fixedBytes(layout, row, c));
         } else {
             ByteView field;
             if (varBytes(layout, row, c, field)) values[i] = decodeVariable(c, field, pages);
         }
     }
     return values;
+}
+
+Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, const PageStore& pages) {
+    if (column >= table.columns.size()) throw Error("column position " + std::to_string(column) + " does not exist");
+    const Column& c = table.columns[column];
+    RowLayout layout = readLayout(table, row);
+    if (c.type == ColumnType::Boolean) return notNull(layout, row, c.number);
+    if (!notNull(layout, row, c.number)) return std::monostate{};
+    if (c.isFixed()) return decodeFixed(c, fixedBytes(layout, row, c));
+    ByteView field;
+    if (!varBytes(layout, row, c, field)) return std::monostate{};
+    return decodeVariable(c, field, pages);
+}
+
+bool readText(const TableDef& table, const ByteView& row, size_t column, std::u16string& out) {
+    out.clear();
+    if (column >= table.columns.size()) throw Error("column position " + std::to_string(column) + " does not exist");
+    const Column& c = table.columns[column];
+    if (c.type != ColumnType::Text) throw Error(columnLabel(c) + " is not a Text column");
+    RowLayout layout = readLayout(table, row, false);
+    if (!notNull(layout, row, c.number)) return false;
+    size_t start, end;
+    if (c.isFixed()) {
+        start = 2 + size_t(c.fixedOffset);
+        end = start + fixedWidth(c);
+        if (end > layout.nullMask)
+            throw Error(row.what() + " is damaged: " + columnLabel(c) + " lies outside the row");
+    } else {
+        if (c.varIndex >= layout.varCount) return false;
+        start = layout.varStart(row, c.varIndex);
+        end = layout.varStart(row, c.varIndex + 1u);
+        if (start > end || end > layout.eodAt)
+            throw Error(row.what() + " is damaged: its variable column offsets are out of order");
+    }
+    decodeTextInto(row.data() + start, end - start, row, out);
+    return true;
 }
 
 std::vector<uint8_t> rawColumnBytes(const TableDef& table, ByteView row, size_t column) {

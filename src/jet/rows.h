@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "jet/bytes.h"
@@ -18,6 +19,15 @@ constexpr size_t kMaxRowSize = 4060;
 // position. Memo and OLE values are read in full from their long-value pages through `pages`.
 // Throws jet::Error on damage.
 std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages);
+
+// One column (position in TableDef::columns) of a row's bytes, decoded without the others; the same value
+// decodeRow gives for it. Throws jet::Error on damage.
+Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, const PageStore& pages);
+
+// The text of Text column `column` of a row's bytes into `out`, reusing its storage, so that a scan comparing
+// one column of every row allocates nothing; false (and `out` empty) when the value is null. Throws
+// jet::Error for a column that is not Text, or on damage to the parts of the row it reads.
+bool readText(const TableDef& table, const ByteView& row, size_t column, std::u16string& out);
 
 // The stored bytes of one variable-length column of a row, or empty for null; used to carry memo and
 // OLE pointers through an update unchanged. Position `column` in TableDef::columns.

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "jet/error.h"
+#include "jet/rows.h"
 
 namespace jet::sql {
 namespace {
@@ -414,19 +415,35 @@ std::vector<Test> resolveConditions(const TableDef& table, const std::vector<Con
     return tests;
 }
 
-bool matches(const Row& row, const std::vector<Test>& tests) {
+// Whether a row's stored bytes meet every test. Only the condition columns are decoded; Text goes into
+// `scratch`, whose storage is reused from row to row.
+bool matches(const Database& db, const TableDef& table, const ByteView& row, const std::vector<Test>& tests,
+             std::u16string& scratch) {
     for (const Test& test : tests) {
-        if (test.column >= row.size()) return false;
-        const Value& value = row[test.column];
         if (test.numeric) {
+            Value value = decodeColumn(table, row, test.column, db.pages());
             const int64_t* number = std::get_if<int64_t>(&value);
             if (!number || *number != test.number) return false;
+        } else if (table.columns[test.column].type == ColumnType::Text) {
+            if (!readText(table, row, test.column, scratch) || !textEquals(scratch, test.text)) return false;
         } else {
+            Value value = decodeColumn(table, row, test.column, db.pages());
             const std::u16string* text = std::get_if<std::u16string>(&value);
             if (!text || !textEquals(*text, test.text)) return false;
         }
     }
     return true;
+}
+
+// The ids of the rows that meet every test, in table order.
+std::vector<RowId> matchingRows(const Database& db, const TableDef& table, const std::vector<Test>& tests) {
+    std::vector<RowId> ids;
+    std::u16string scratch;
+    db.scanRows(table, [&](RowId id, const ByteView& row) {
+        if (matches(db, table, row, tests, scratch)) ids.push_back(id);
+        return true;
+    });
+    return ids;
 }
 
 // The target columns of an INSERT or UPDATE with their values, checked before anything is written.
@@ -458,7 +475,14 @@ bool textEquals(std::u16string_view a, std::u16string_view b) {
     b = trimTrailingBlanks(b);
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i] && foldCase(a[i]) != foldCase(b[i])) return false;
+        char16_t x = a[i], y = b[i];
+        if (x == y) continue;
+        if ((x | y) < 0x80) {  // both ASCII: equal only as the two cases of one letter
+            char16_t lower = x | 0x20;
+            if (lower != (y | 0x20) || lower < u'a' || lower > u'z') return false;
+        } else if (foldCase(x) != foldCase(y)) {
+            return false;
+        }
     }
     return true;
 }
@@ -506,9 +530,16 @@ Result execute(Database& db, const Statement& statement) {
     switch (statement.kind) {
     case Statement::Kind::Select: {
         result.table = &table;
-        for (StoredRow& row : db.readRows(table)) {
-            if (matches(row.values, tests)) result.rows.push_back(std::move(row));
+        if (tests.empty()) {
+            result.rows = db.readRows(table);
+            return result;
         }
+        std::u16string scratch;
+        db.scanRows(table, [&](RowId id, const ByteView& row) {
+            if (matches(db, table, row, tests, scratch))
+                result.rows.push_back(StoredRow{id, decodeRow(table, row, db.pages())});
+            return true;
+        });
         return result;
     }
     case Statement::Kind::Insert: {
@@ -522,25 +553,17 @@ Result execute(Database& db, const Statement& statement) {
     case Statement::Kind::Update: {
         std::vector<ColumnChange> changes = resolveAssignments(table, statement, true);
         db.statement([&] {
-            size_t affected = 0;
-            for (const StoredRow& row : db.readRows(table)) {
-                if (!matches(row.values, tests)) continue;
-                db.updateRow(table, row.id, changes);
-                ++affected;
-            }
-            result.affected = affected;
+            std::vector<RowId> ids = matchingRows(db, table, tests);
+            for (RowId id : ids) db.updateRow(table, id, changes);
+            result.affected = ids.size();
         });
         break;
     }
     case Statement::Kind::Delete: {
         db.statement([&] {
-            size_t affected = 0;
-            for (const StoredRow& row : db.readRows(table)) {
-                if (!matches(row.values, tests)) continue;
-                db.deleteRow(table, row.id);
-                ++affected;
-            }
-            result.affected = affected;
+            std::vector<RowId> ids = matchingRows(db, table, tests);
+            for (RowId id : ids) db.deleteRow(table, id);
+            result.affected = ids.size();
         });
         break;
     }

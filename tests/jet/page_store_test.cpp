@@ -2,6 +2,9 @@
 // moment of a commit; only changed pages are written.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
+
 #include "jet/create.h"
 #include "jet/data_page.h"
 #include "jet/database.h"
@@ -13,51 +16,73 @@ using namespace jet;
 
 namespace {
 
-// The real file system until `limit` changing calls have been made; the next one tears (a write keeps only
-// its first half) and throws, and from then on every change is ignored, as after a power cut.
+// The real file system until `limit` changing calls have been made. The call that hits the limit does not
+// happen (a write there keeps only its first half) and throws, and so does every later change, as after a
+// power cut. With `loseFile` (the database file) or `loseJournal` (its journal), the cut also undoes every
+// change to that file not yet flushed: it goes back to its content at its last flush, a removed one comes
+// back and a new unflushed one vanishes (the most a disk cache can lose; losing one file's writes and not the
+// other's stands for writes reaching the disk in any order).
 class PowerCutFileSystem : public FileSystem {
 public:
     size_t limit = SIZE_MAX;
     size_t calls = 0;
-    bool dead = false;
+    bool loseFile = false;
+    bool loseJournal = false;
     std::vector<std::pair<std::string, size_t>> writes;  // path and size of each write that happened
 
     bool exists(const std::string& path) override { return realFileSystem().exists(path); }
     std::vector<uint8_t> readAll(const std::string& path) override { return realFileSystem().readAll(path); }
     void write(const std::string& path, uint64_t offset, const uint8_t* data, size_t size) override {
+        bool alive = !dead_;
         if (cut()) {
-            if (!dead) return;
-            realFileSystem().write(path, offset, data, size / 2);
+            if (alive && !loses(path)) realFileSystem().write(path, offset, data, size / 2);
             throw Error("power cut");
         }
+        remember(path);
         writes.push_back({path, size});
         realFileSystem().write(path, offset, data, size);
     }
     void truncate(const std::string& path, uint64_t size) override {
-        if (cut()) throwIfJustCut();
-        else realFileSystem().truncate(path, size);
+        if (cut()) throw Error("power cut");
+        remember(path);
+        realFileSystem().truncate(path, size);
     }
     void flush(const std::string& path) override {
-        if (cut()) throwIfJustCut();
-        else realFileSystem().flush(path);
+        if (cut()) throw Error("power cut");
+        realFileSystem().flush(path);
+        atLastFlush_.erase(path);
     }
     void remove(const std::string& path) override {
-        if (cut()) throwIfJustCut();
-        else realFileSystem().remove(path);
+        if (cut()) throw Error("power cut");
+        remember(path);
+        realFileSystem().remove(path);
     }
 
 private:
-    bool justCut_ = false;
-    // True when this call must not happen; `dead` turns true on the call that hits the limit.
-    bool cut() {
-        if (dead) { justCut_ = false; return true; }
-        if (calls++ < limit) return false;
-        dead = true;
-        justCut_ = true;
-        return true;
+    bool dead_ = false;
+    // For each file changed since its last flush: its content then (nullopt: it did not exist).
+    std::map<std::string, std::optional<std::vector<uint8_t>>> atLastFlush_;
+
+    bool loses(const std::string& path) const {
+        bool journal = path.size() > 8 && path.compare(path.size() - 8, 8, "-journal") == 0;
+        return journal ? loseJournal : loseFile;
     }
-    void throwIfJustCut() {
-        if (justCut_) throw Error("power cut");
+    void remember(const std::string& path) {
+        if (atLastFlush_.count(path)) return;
+        if (realFileSystem().exists(path)) atLastFlush_[path] = realFileSystem().readAll(path);
+        else atLastFlush_[path] = std::nullopt;
+    }
+    // True when this call must not happen.
+    bool cut() {
+        if (dead_) return true;
+        if (calls++ < limit) return false;
+        dead_ = true;
+        for (const auto& [path, content] : atLastFlush_) {
+            if (!loses(path)) continue;
+            realFileSystem().remove(path);
+            if (content) testfiles::writeFile(path, *content);
+        }
+        return true;
     }
 };
 
@@ -72,49 +97,65 @@ NewTable hostsTable() {
     return t;
 }
 
-// Runs `change` on a copy of `base` once without failure, then once for every possible power cut, and
-// checks that each interrupted file reopens as exactly the old or exactly the new content.
+// Runs `change` as one statement on a copy of `base` (after `first`, when given, as a statement of its own in
+// the same session) once without failure, then once for every possible power cut during it, keeping or
+// losing the unflushed writes of the file and of its journal. Each interrupted file must reopen as exactly the old or exactly the new content,
+// and as the new content whenever the statement had reported success.
 void checkEveryPowerCut(const std::vector<uint8_t>& base, const std::function<void(Database&)>& change,
-                        const std::function<void(const std::vector<uint8_t>&)>& checkNew) {
+                        const std::function<void(const std::vector<uint8_t>&)>& checkNew,
+                        const std::function<void(Database&)>& first = nullptr) {
     testfiles::TempDir dir;
     std::string path = dir.file("db.mdb");
     testfiles::writeFile(path, base);
     PowerCutFileSystem counting;
+    std::vector<uint8_t> before;
     {
         auto db = Database::open(path, counting);
+        if (first) db->statement([&] { first(*db); });
+        before = db->pages().bytes();
         counting.calls = 0;
         db->statement([&] { change(*db); });
     }
-    size_t needed = counting.calls;
+    size_t needed = counting.calls;  // the statement's calls and the store's closing
     std::vector<uint8_t> after = testfiles::readFile(path);
-    ASSERT_NE(after, base);
+    ASSERT_NE(after, before);
     checkNew(after);
 
-    int sawOld = 0, sawNew = 0;
-    for (size_t k = 0; k <= needed; ++k) {
-        testfiles::writeFile(path, base);
-        PowerCutFileSystem fs;
-        {
-            auto db = Database::open(path, fs);
-            fs.calls = 0;
-            fs.limit = k;
-            if (k < needed) {
-                EXPECT_THROW(db->statement([&] { change(*db); }), Error) << "cut after " << k << " calls";
-                EXPECT_EQ(db->pages().bytes(), base) << "memory not rolled back after " << k << " calls";
-            } else {
-                db->statement([&] { change(*db); });
+    for (int lose = 0; lose < 4; ++lose) {
+        int sawOld = 0, sawNew = 0;
+        for (size_t k = 0; k <= needed; ++k) {
+            testfiles::writeFile(path, base);
+            PowerCutFileSystem fs;
+            fs.loseFile = (lose & 1) != 0;
+            fs.loseJournal = (lose & 2) != 0;
+            bool reported = false;
+            {
+                auto db = Database::open(path, fs);
+                if (first) db->statement([&] { first(*db); });
+                fs.calls = 0;
+                fs.limit = k;
+                try {
+                    db->statement([&] { change(*db); });
+                    reported = true;
+                } catch (const Error&) {
+                    EXPECT_EQ(db->pages().bytes(), before) << "memory not rolled back after " << k << " calls";
+                }
             }
+            std::string label = std::string(fs.loseFile ? "losing" : "keeping") + " the file's and " +
+                                (fs.loseJournal ? "losing" : "keeping") + " the journal's unflushed writes, cut after " +
+                                std::to_string(k) + " calls";
+            auto db = Database::open(path);  // recovers from the journal, if any
+            std::vector<uint8_t> now = db->pages().bytes();
+            EXPECT_EQ(testfiles::readFile(path), now) << label;
+            EXPECT_FALSE(realFileSystem().exists(PageStore::journalPath(path))) << "journal left, " << label;
+            if (reported) EXPECT_EQ(now, after) << "a statement reported done was undone, " << label;
+            if (now == before) ++sawOld;
+            else if (now == after) ++sawNew;
+            else ADD_FAILURE() << "a mixed file, " << label;
         }
-        auto db = Database::open(path);  // recovers from the journal, if any
-        std::vector<uint8_t> now = db->pages().bytes();
-        EXPECT_EQ(testfiles::readFile(path), now);
-        EXPECT_FALSE(realFileSystem().exists(PageStore::journalPath(path))) << "journal left after " << k;
-        if (now == base) ++sawOld;
-        else if (now == after) ++sawNew;
-        else ADD_FAILURE() << "a power cut after " << k << " calls left a mixed file";
+        EXPECT_GT(sawOld, 0);
+        EXPECT_GT(sawNew, 0);
     }
-    EXPECT_GT(sawOld, 0);
-    EXPECT_GT(sawNew, 0);
 }
 
 }  // namespace
@@ -154,6 +195,29 @@ TEST(PageStore, EveryPowerCutDuringAnUpdateThatOverflows) {
         });
 }
 
+// The journal file is kept between statements: a cut during a small statement that follows a larger one
+// (whose longer journal, not yet invalidated on disk when unflushed writes are lost, lies underneath).
+TEST(PageStore, EveryPowerCutDuringASecondStatementOfTheSession) {
+    std::vector<uint8_t> base = createDatabase({hostsTable()});
+    RowId target;
+    {
+        auto db = Database::openBytes(base);
+        target = db->readRows(db->table(u"Hosts"))[5].id;
+    }
+    checkEveryPowerCut(
+        base,
+        [](Database& db) {
+            db.insertRow(db.table(u"Hosts"), {std::monostate{}, std::u16string(u"second"), std::monostate{}});
+        },
+        [](const std::vector<uint8_t>& after) {
+            auto db = Database::openBytes(after);
+            EXPECT_EQ(db->readRows(db->table(u"Hosts")).size(), 26u);
+            auto problems = db->check();
+            EXPECT_TRUE(problems.empty()) << problems.front();
+        },
+        [&](Database& db) { db.updateRow(db.table(u"Hosts"), target, {{2, std::u16string(1500, u'y')}}); });
+}
+
 TEST(PageStore, CommitWritesOnlyChangedPages) {
     testfiles::TempDir dir;
     std::string path = dir.file("db.mdb");
@@ -168,6 +232,99 @@ TEST(PageStore, CommitWritesOnlyChangedPages) {
     // Data page, TDEF page and index leaf per statement: a handful of pages, not the whole file.
     EXPECT_LE(fileBytes, 3 * 4 * kPageSize);
     EXPECT_EQ(testfiles::readFile(path), db->pages().bytes());
+}
+
+// The journal file is created once and kept between statements, and removed when the database is closed.
+TEST(PageStore, OneJournalFileForTheWholeSession) {
+    testfiles::TempDir dir;
+    std::string path = dir.file("db.mdb");
+    testfiles::writeFile(path, createDatabase({hostsTable()}));
+    PowerCutFileSystem fs;
+    {
+        auto db = Database::open(path, fs);
+        EXPECT_FALSE(realFileSystem().exists(PageStore::journalPath(path)));  // reading alone writes nothing
+        for (int i = 0; i < 3; ++i)
+            db->statement([&] { db->insertRow(db->table(u"Hosts"), {std::monostate{}, std::u16string(u"x"), std::monostate{}}); });
+        EXPECT_TRUE(realFileSystem().exists(PageStore::journalPath(path)));
+    }
+    EXPECT_FALSE(realFileSystem().exists(PageStore::journalPath(path)));
+}
+
+namespace {
+
+// The real file system, except that writes to the database file (not its journal) fail from the
+// `failFrom`-th one on, and only `failCount` of them, as a disk error would.
+class FailingWritesFileSystem : public FileSystem {
+public:
+    std::string failing;
+    size_t failFrom = 0, failCount = SIZE_MAX, seen = 0;
+
+    bool exists(const std::string& path) override { return realFileSystem().exists(path); }
+    std::vector<uint8_t> readAll(const std::string& path) override { return realFileSystem().readAll(path); }
+    void write(const std::string& path, uint64_t offset, const uint8_t* data, size_t size) override {
+        if (path == failing && seen++ >= failFrom && failCount > 0) {
+            --failCount;
+            throw Error("disk error");
+        }
+        realFileSystem().write(path, offset, data, size);
+    }
+    void truncate(const std::string& path, uint64_t size) override { realFileSystem().truncate(path, size); }
+    void flush(const std::string& path) override { realFileSystem().flush(path); }
+    void remove(const std::string& path) override { realFileSystem().remove(path); }
+};
+
+}  // namespace
+
+// A write that fails inside a running program: the pages already written go back at once and the next
+// statement works; when even that fails, commits are refused and reopening repairs the file from the journal.
+TEST(PageStore, FailedWritesAreUndoneOrLeftForTheJournal) {
+    testfiles::TempDir dir;
+    std::string path = dir.file("db.mdb");
+    std::vector<uint8_t> base = createDatabase({hostsTable()});
+    auto insertBig = [](Database& db) {  // changes several pages and appends one
+        db.insertRow(db.table(u"Hosts"), {std::monostate{}, std::u16string(u"big"), std::u16string(1000, u'\u4e2d')});
+    };
+
+    // One failed write, the second of the statement: the first is put back at once.
+    testfiles::writeFile(path, base);
+    FailingWritesFileSystem once;
+    once.failing = path;
+    once.failFrom = 1;
+    once.failCount = 1;
+    {
+        auto db = Database::open(path, once);
+        EXPECT_THROW(db->statement([&] { insertBig(*db); }), Error);
+        EXPECT_EQ(db->pages().bytes(), base);
+        EXPECT_EQ(testfiles::readFile(path), base);
+        db->statement([&] { insertBig(*db); });  // the disk works again
+        EXPECT_EQ(testfiles::readFile(path), db->pages().bytes());
+    }
+    EXPECT_FALSE(realFileSystem().exists(PageStore::journalPath(path)));
+
+    // Every write from the second on fails, so the file cannot be put back: the store refuses further
+    // commits, keeps the journal, and the next open restores the old content.
+    testfiles::writeFile(path, base);
+    FailingWritesFileSystem broken;
+    broken.failing = path;
+    broken.failFrom = 1;
+    {
+        auto db = Database::open(path, broken);
+        EXPECT_THROW(db->statement([&] { insertBig(*db); }), Error);
+        EXPECT_EQ(db->pages().bytes(), base);
+        EXPECT_NE(testfiles::readFile(path), base);  // the first write reached the file
+        try {
+            db->statement([&] { insertBig(*db); });
+            ADD_FAILURE() << "a commit was accepted after the file could not be put back";
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("reopen"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(db->pages().bytes(), base);
+    }
+    EXPECT_TRUE(realFileSystem().exists(PageStore::journalPath(path)));
+    auto db = Database::open(path);
+    EXPECT_EQ(db->pages().bytes(), base);
+    EXPECT_EQ(testfiles::readFile(path), base);
+    EXPECT_FALSE(realFileSystem().exists(PageStore::journalPath(path)));
 }
 
 TEST(PageStore, JournalOnDiskIsAppliedOrDiscardedAtOpen) {
