@@ -32,10 +32,58 @@ command -v node >/dev/null 2>&1 || packages+=(nodejs)
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 # --- Windows cross build (mingw-w64, Wine, Chinese locale and font, Xvfb) -----------------------------------
-# The packages of the win64/win32 presets and the tests that run under Wine join this list here, and their
-# one-time preparation (Wine prefix, locale generation, libpng for mingw) goes in prepare_windows below.
-# packages+=( ... )
-prepare_windows() { :; }
+packages+=(
+    g++-mingw-w64-x86-64-posix         # the win64 preset
+    g++-mingw-w64-i686-posix           # the win32 preset
+    libz-mingw-w64-dev                 # zlib for both (under /usr/x86_64-w64-mingw32 and /usr/i686-w64-mingw32)
+    dpkg-dev xz-utils                  # apt-get source (libpng for mingw is built from Debian's sources)
+    wine wine64                        # runs the 64-bit Windows programs (no wine32: no 32-bit code runs here)
+    xvfb xauth x11-utils               # a display of its own for the Windows programs; xwininfo finds windows
+    imagemagick                        # screenshots (import)
+    locales fonts-wqy-zenhei           # zh_CN.UTF-8, so that Wine uses code page 936, and a Chinese font
+    libpng-dev                         # libpng natively
+)
+
+# apt-get source needs deb-src entries: mirror the machine's own Debian entries (deb822 or one-line form) in a
+# file of ours, once.
+add_source_entries() {
+    local list=/etc/apt/sources.list.d/quillon-deb-src.sources
+    [ -f "$list" ] && return 0
+    if apt-cache showsrc libpng1.6 >/dev/null 2>&1; then return 0; fi
+    local deb822=/etc/apt/sources.list.d/debian.sources
+    echo "setup: adding deb-src entries ($list)"
+    if [ -f "$deb822" ] && grep -q '^Types:.*\<deb\>' "$deb822"; then
+        sed -e 's/^Types:.*/Types: deb-src/' "$deb822" | as_root tee "$list" >/dev/null
+    else
+        # The one-line form of /etc/apt/sources.list, or Debian 12's defaults when there is nothing to mirror.
+        local lines
+        lines="$(grep -h '^deb ' /etc/apt/sources.list 2>/dev/null | grep -v -e nodesource -e google || true)"
+        if [ -z "$lines" ]; then
+            lines=$'deb http://deb.debian.org/debian bookworm main\ndeb http://deb.debian.org/debian bookworm-updates main\ndeb http://deb.debian.org/debian-security bookworm-security main'
+        fi
+        list=/etc/apt/sources.list.d/quillon-deb-src.list
+        printf '%s\n' "$lines" | sed -e 's/^deb /deb-src /' | as_root tee "$list" >/dev/null
+    fi
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+}
+
+prepare_windows() {
+    # The Chinese locale Wine runs under.
+    if ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; then
+        echo "setup: generating the zh_CN.UTF-8 locale"
+        if ! grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+            echo 'zh_CN.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+        fi
+        as_root locale-gen >/dev/null
+    fi
+    # libpng for mingw, built once into build/deps/<arch>.
+    if [ ! -f "$repo/build/deps/win64/lib/libpng16.a" ] || [ ! -f "$repo/build/deps/win32/lib/libpng16.a" ]; then
+        add_source_entries
+        bash "$repo/scripts/build-libpng.sh" win64 win32
+    fi
+    # The Wine prefix every Windows test run starts from, made once per machine.
+    bash "$repo/scripts/wine/prefix.sh"
+}
 # -------------------------------------------------------------------------------------------------------------
 
 missing=()
@@ -62,9 +110,11 @@ if [ ! -f "$repo/node_modules/.package-lock.json" ] ||
 fi
 
 # Fail here, with a clear message, rather than later in a test.
-for tool in g++ cmake ninja clang++ mdb-tables mdb-export mdb-count mdb-schema node; do
+for tool in g++ cmake ninja clang++ mdb-tables mdb-export mdb-count mdb-schema node \
+            x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix Xvfb xwininfo import; do
     command -v "$tool" >/dev/null 2>&1 || { echo "setup: $tool is still missing after installation" >&2; exit 1; }
 done
+[ -x /usr/lib/wine/wine64 ] || { echo "setup: /usr/lib/wine/wine64 is missing after installation" >&2; exit 1; }
 (cd "$repo" && node -e 'import("mdb-reader").catch(() => { console.error("setup: npm package mdb-reader does not load"); process.exit(1); })')
 
 echo "setup: ready"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets the machine up, then builds and runs every test: the native build, the same under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a short fuzzing run of the database reader.
+# UndefinedBehaviorSanitizer, the 64-bit Windows build with its Windows-side tests under Wine, the 32-bit
+# Windows build (built only: this machine runs no 32-bit code), and a short fuzzing run of the database reader.
 #
 #   bash scripts/test.sh            everything
 #   FUZZ_SECONDS=300 bash scripts/test.sh   a longer fuzzing run
@@ -28,6 +29,27 @@ for preset in native native-asan; do
         failures+=("build of $preset")
     fi
 done
+
+# Windows, 64-bit: the Windows-side tests run under Wine, in one session (Xvfb, a fresh prefix, one
+# wineserver) started here and stopped however this script ends.
+step "build win64"
+if cmake --preset win64 >/dev/null && cmake --build --preset win64; then
+    step "test win64 (under Wine)"
+    trap 'bash scripts/wine/session.sh stop' EXIT
+    if bash scripts/wine/session.sh start; then
+        ctest --preset win64 || failures+=("tests of win64 (under Wine)")
+    else
+        failures+=("the Wine session")
+    fi
+    bash scripts/wine/session.sh stop
+    trap - EXIT
+else
+    failures+=("build of win64")
+fi
+
+# Windows, 32-bit: built only.
+step "build win32"
+cmake --preset win32 >/dev/null && cmake --build --preset win32 || failures+=("build of win32")
 
 # Fuzzing: start from the engine's own files (the samples the reader tests wrote) and the Jet-made empty
 # database, keep what the fuzzer finds in build/fuzz/corpus for the next run.
