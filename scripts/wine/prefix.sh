@@ -7,13 +7,13 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 if [ "${1:-}" = "--force" ]; then rm -rf "$prefix_template"; fi
-[ -f "$prefix_template/.quillon-ready" ] && exit 0
+[ -f "$prefix_template/.quillon-ready-2" ] && exit 0
 
 [ -x "$wine64" ] || { echo "wine: $wine64 is missing (install Debian's wine64)" >&2; exit 1; }
 mkdir -p "$(dirname "$prefix_template")"
 exec 9>"$(dirname "$prefix_template")/prefix.lock"
 flock 9
-[ -f "$prefix_template/.quillon-ready" ] && exit 0   # made by another run while this one waited
+[ -f "$prefix_template/.quillon-ready-2" ] && exit 0   # made by another run while this one waited
 
 echo "wine: preparing the prefix $prefix_template (once per machine)"
 work="$prefix_template.new"
@@ -23,7 +23,10 @@ export WINEPREFIX="$work"
 unset DISPLAY
 "$wine64" wineboot -i >"$(dirname "$prefix_template")/wineboot.log" 2>&1 ||
     { cat "$(dirname "$prefix_template")/wineboot.log" >&2; echo "wine: wineboot failed" >&2; exit 1; }
+# Without a window manager (Xvfb), Wine waits two seconds whenever a managed window hides or closes;
+# unmanaged windows close at once.
+"$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$(dirname "$prefix_template")/wineboot.log" 2>&1
 "$wineserver" -w
-touch "$work/.quillon-ready"
+touch "$work/.quillon-ready-2"
 mv "$work" "$prefix_template"
 echo "wine: prefix ready"
