@@ -3,7 +3,10 @@
 # Wine (a session of its own unless one runs; see scripts/wine/emulator.sh). Prints median start-up times,
 # their ratio and the memory each uses once started.
 #
-#   bash bench/wine/run_startup_bench.sh [RUNS] [--loaded-property NAME]
+#   bash bench/wine/run_startup_bench.sh [RUNS]
+#
+# quillon.exe counts as started when its main window is shown and its start-up loader has finished (it then
+# sets the window property "QuillonLoaded").
 #
 # Build first: cmake --preset win64 && cmake --build --preset win64
 set -euo pipefail
@@ -36,4 +39,4 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 bash "$repo/scripts/wine/emulator.sh" "$bench" \
     "$(windows_path "$build/quillon.exe")" "$(windows_path "$build/minimal_window.exe")" \
-    "$(windows_path "$scratch/program")" "$runs" "$@"
+    "$(windows_path "$scratch/program")" "$runs" --loaded-property QuillonLoaded
