@@ -61,8 +61,8 @@ if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; then
     seeds=(build/native/interop/samples/*.mdb)
     reference="$repo/../shared/reference/jet4-engine-made-empty.mdb"
     [ -f "$reference" ] && seeds+=("$reference")
-    for seed in "${seeds[@]}"; do
-        if [ -f "$seed" ]; then install -m 0644 "$seed" "$corpus/seed-$(basename "$seed")"; fi
+    for sample in "${seeds[@]}"; do
+        if [ -f "$sample" ]; then install -m 0644 "$sample" "$corpus/start-$(basename "$sample")"; fi
     done
     for fuzzer in build/fuzz/*_fuzz; do
         [ -x "$fuzzer" ] || continue

@@ -562,29 +562,29 @@ bool sameName(const std::u16string& a, const std::u16string& b) {
 
 std::string tableLabel(const NewTable& t) { return "table \"" + toUtf8(t.name) + "\""; }
 
-void defineUserTable(const NewTable& spec, UserTable& t, PageList& pages) {
-    if (spec.name.empty()) throw Error("a new table has no name");
-    if (spec.columns.empty()) throw Error(tableLabel(spec) + " has no columns");
-    if (spec.columns.size() > 255) throw Error(tableLabel(spec) + " has more than 255 columns");
+void defineUserTable(const NewTable& newTable, UserTable& t, PageList& pages) {
+    if (newTable.name.empty()) throw Error("a new table has no name");
+    if (newTable.columns.empty()) throw Error(tableLabel(newTable) + " has no columns");
+    if (newTable.columns.size() > 255) throw Error(tableLabel(newTable) + " has more than 255 columns");
 
     TableDef& def = t.def;
-    def.name = spec.name;
+    def.name = newTable.name;
     def.tableType = 0x4E;
-    for (size_t i = 0; i < spec.columns.size(); ++i) {
-        const NewColumn& n = spec.columns[i];
-        if (n.name.empty()) throw Error(tableLabel(spec) + " has a column without a name");
+    for (size_t i = 0; i < newTable.columns.size(); ++i) {
+        const NewColumn& n = newTable.columns[i];
+        if (n.name.empty()) throw Error(tableLabel(newTable) + " has a column without a name");
         Column c;
         c.name = n.name;
         c.type = n.type;
         c.number = uint16_t(i);
         if (def.findColumn(n.name) >= 0)
-            throw Error(tableLabel(spec) + " has two columns named \"" + toUtf8(n.name) + "\"");
+            throw Error(tableLabel(newTable) + " has two columns named \"" + toUtf8(n.name) + "\"");
         if (n.autoNumber && n.type != ColumnType::Long)
-            throw Error(tableLabel(spec) + ": AutoNumber column \"" + toUtf8(n.name) + "\" must be Long");
+            throw Error(tableLabel(newTable) + ": AutoNumber column \"" + toUtf8(n.name) + "\" must be Long");
         switch (n.type) {
         case ColumnType::Text:
             if (n.textLength < 1 || n.textLength > 255)
-                throw Error(tableLabel(spec) + ": text column \"" + toUtf8(n.name) + "\" needs a size of 1 to 255");
+                throw Error(tableLabel(newTable) + ": text column \"" + toUtf8(n.name) + "\" needs a size of 1 to 255");
             c.length = uint16_t(2 * n.textLength);
             c.flags = 0x02;
             c.extraFlags = 0x01;
@@ -600,7 +600,7 @@ void defineUserTable(const NewTable& spec, UserTable& t, PageList& pages) {
             break;
         case ColumnType::Binary:  // textLength gives the size in bytes
             c.length = n.textLength ? n.textLength : 255;
-            if (c.length > 510) throw Error(tableLabel(spec) + ": binary column \"" + toUtf8(n.name) + "\" is too long");
+            if (c.length > 510) throw Error(tableLabel(newTable) + ": binary column \"" + toUtf8(n.name) + "\" is too long");
             c.flags = 0x02;
             break;
         case ColumnType::Numeric:
@@ -609,7 +609,7 @@ void defineUserTable(const NewTable& spec, UserTable& t, PageList& pages) {
             [[fallthrough]];
         default:
             c.length = fixedLength(n.type);
-            if (c.length == 0) throw Error(tableLabel(spec) + ": column \"" + toUtf8(n.name) + "\" has an unknown type");
+            if (c.length == 0) throw Error(tableLabel(newTable) + ": column \"" + toUtf8(n.name) + "\" has an unknown type");
             c.flags = n.autoNumber ? 0x07 : 0x03;
             break;
         }
@@ -632,14 +632,14 @@ void defineUserTable(const NewTable& spec, UserTable& t, PageList& pages) {
         t.layout.longValueMaps[c.number] = {owned, free};
     }
     bool havePrimaryKey = false;
-    for (size_t i = 0; i < spec.indexes.size(); ++i) {
-        const NewIndex& n = spec.indexes[i];
+    for (size_t i = 0; i < newTable.indexes.size(); ++i) {
+        const NewIndex& n = newTable.indexes[i];
         int column = def.findColumn(n.column);
         if (column < 0)
-            throw Error(tableLabel(spec) + ": index \"" + toUtf8(n.name) + "\" names a missing column \"" +
+            throw Error(tableLabel(newTable) + ": index \"" + toUtf8(n.name) + "\" names a missing column \"" +
                         toUtf8(n.column) + "\"");
-        if (n.name.empty()) throw Error(tableLabel(spec) + " has an index without a name");
-        if (n.primaryKey && havePrimaryKey) throw Error(tableLabel(spec) + " has two primary keys");
+        if (n.name.empty()) throw Error(tableLabel(newTable) + " has an index without a name");
+        if (n.primaryKey && havePrimaryKey) throw Error(tableLabel(newTable) + " has two primary keys");
         havePrimaryKey = havePrimaryKey || n.primaryKey;
         RealIndex real;
         real.number = uint32_t(i);
@@ -655,13 +655,13 @@ void defineUserTable(const NewTable& spec, UserTable& t, PageList& pages) {
     }
 }
 
-void fillUserRows(const NewTable& spec, UserTable& t, PageList& pages) {
+void fillUserRows(const NewTable& newTable, UserTable& t, PageList& pages) {
     TableDef& def = t.def;
     std::vector<std::vector<uint8_t>> encoded;
     int64_t lastNumber = 0;
-    for (const auto& values : spec.rows) {
+    for (const auto& values : newTable.rows) {
         if (values.size() != def.columns.size())
-            throw Error(tableLabel(spec) + ": a row has " + std::to_string(values.size()) + " values for " +
+            throw Error(tableLabel(newTable) + ": a row has " + std::to_string(values.size()) + " values for " +
                         std::to_string(def.columns.size()) + " columns");
         Row row = values;
         for (size_t i = 0; i < def.columns.size(); ++i) {

@@ -58,8 +58,12 @@ bool Window::Create(const FrameDescription& description, WindowEvents events) {
     // The procedure takes this object from the creation parameters at WM_NCCREATE.
     HWND handle = CreateWindowExW(description.extendedStyle, kClassName, wide(description.caption).c_str(),
                                   description.style & ~WS_VISIBLE, x, y, description.width, description.height,
-                                  nullptr, nullptr, GetModuleHandleW(nullptr), this);
+                                  description.owner, nullptr, GetModuleHandleW(nullptr), this);
     if (!handle) return false;
+    if (description.icon) {
+        SendMessageW(handle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(description.icon));
+        SendMessageW(handle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(description.icon));
+    }
     SetDesignerName(handle, description.name);
     if (events_.created) events_.created();
     return true;
@@ -97,6 +101,10 @@ LRESULT CALLBACK Window::Procedure(HWND handle, UINT message, WPARAM wParam, LPA
 }
 
 LRESULT Window::OnMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (events_.message) {
+        LRESULT result = 0;
+        if (events_.message(message, wParam, lParam, &result)) return result;
+    }
     switch (message) {
     case kRunOnUiThreadMessage:
         (*reinterpret_cast<const std::function<void()>*>(lParam))();

@@ -21,6 +21,9 @@ struct WindowEvents {
     std::function<void(int x, int y)> moved;  // its top-left corner moved (screen coordinates)
     std::function<void()> closeRequested;     // close box, Alt+F4, Esc; without a handler it is destroyed
     std::function<void()> destroying;         // the window is being destroyed
+    // Any other message first: true when handled, with *result the value to return (the window's controls
+    // report here: WM_COMMAND, WM_NOTIFY, WM_HSCROLL, WM_CTLCOLOR...).
+    std::function<bool(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)> message;
 };
 
 struct FrameDescription {
@@ -32,6 +35,8 @@ struct FrameDescription {
     DWORD extendedStyle = 0;
     bool centreOnScreen = true;
     bool escapeCloses = true;  // Esc pressed anywhere in the window raises the close request
+    HWND owner = nullptr;      // an owned window stays above its owner and has no taskbar button of its own
+    HICON icon = nullptr;      // the title bar's icon
 };
 
 class Window {

@@ -311,8 +311,8 @@ protected:
 
     // Runs random inserts and removes, comparing results and the tree to the model after each batch.
     void randomRun(const jet::RealIndex& index, const std::function<Key()>& makeKey, int batches, int perBatch,
-                   uint32_t seed) {
-        std::mt19937 rng(seed);
+                   uint32_t start) {
+        std::mt19937 rng(start);
         Model model = current(index);
         for (int batch = 0; batch < batches; ++batch) {
             for (int op = 0; op < perBatch; ++op) {

@@ -1,0 +1,981 @@
+#include "runtime/form_win32.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+
+#include "runtime/png_image.h"
+#include "runtime/text_codec.h"
+
+namespace runtime {
+namespace {
+
+// The Win32Form a control belongs to, on every control it creates.
+constexpr wchar_t kFormProperty[] = L"QuillonForm";
+constexpr wchar_t kPictureClass[] = L"QuillonPicture";
+constexpr int kFirstControlId = 1000;
+// The drop-down part of a drop-down list: Windows takes the height given at creation as the height of the
+// closed box plus its open list.
+constexpr int kDropDownListHeight = 200;
+
+std::wstring Wide(const std::string& gbk) {
+    std::u16string text = GbkToUtf16(gbk);
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string Gbk(const std::wstring& text) { return Utf16ToGbk(std::u16string(text.begin(), text.end())); }
+
+std::string WindowText(HWND handle) {
+    int length = GetWindowTextLengthW(handle);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    int copied = GetWindowTextW(handle, text.data(), length + 1);
+    text.resize(static_cast<size_t>(std::max(copied, 0)));
+    return Gbk(text);
+}
+
+int Depth(const WindowSpec& design, const ControlSpec& control) {
+    int depth = 0;
+    for (const ControlSpec* step = &control; !step->container.empty(); ++depth) {
+        auto found = std::find_if(design.controls.begin(), design.controls.end(),
+                                  [&](const ControlSpec& c) { return c.name == step->container; });
+        if (found == design.controls.end()) break;
+        step = &*found;
+    }
+    return depth;
+}
+
+bool IsContainer(ControlKind kind) {
+    return kind == ControlKind::GroupBox || kind == ControlKind::PictureBox || kind == ControlKind::TabControl;
+}
+
+void RemoveDesignerName(HWND handle) {
+    ATOM atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(RemovePropW(handle, kDesignerNameProperty)));
+    if (atom) GlobalDeleteAtom(atom);
+    RemovePropW(handle, kFormProperty);
+}
+
+FormEventArgs MouseArgs(WPARAM wParam, LPARAM lParam) {
+    FormEventArgs args;
+    args.x = static_cast<short>(LOWORD(lParam));
+    args.y = static_cast<short>(HIWORD(lParam));
+    args.ctrl = (wParam & MK_CONTROL) != 0;
+    args.shift = (wParam & MK_SHIFT) != 0;
+    args.alt = GetKeyState(VK_MENU) < 0;
+    return args;
+}
+
+}  // namespace
+
+// A picture decoded once and drawn onto the dialog colour (its transparent parts show the window's face).
+struct Win32Form::Picture {
+    HBITMAP bitmap = nullptr;
+    int width = 0, height = 0;
+    ~Picture() {
+        if (bitmap) DeleteObject(bitmap);
+    }
+};
+
+std::shared_ptr<Win32Form::Picture> Win32Form::DecodedPicture(const runtime::Picture& source, std::string* error) {
+    // Each picture the program carries is decoded once, on first use, and kept: windows open again and again.
+    // Used on the user-interface thread only.
+    static std::map<const runtime::Picture*, std::shared_ptr<Picture>> decoded;
+    auto found = decoded.find(&source);
+    if (found != decoded.end()) return found->second;
+    RgbaImage image;
+    if (!DecodePng(source.png, source.size, image, error)) return nullptr;
+    auto picture = std::make_shared<Picture>();
+    picture->width = image.width;
+    picture->height = image.height;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    picture->bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!picture->bitmap || !bits) {
+        if (error) *error = "no memory for the picture's bitmap";
+        return nullptr;
+    }
+    // Drawn onto the dialog colour: the transparent parts show the window's face.
+    COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const unsigned background[3] = {GetRValue(face), GetGValue(face), GetBValue(face)};
+    unsigned char* out = static_cast<unsigned char*>(bits);
+    for (size_t p = 0; p < image.pixels.size() / 4; ++p) {
+        const unsigned char* in = &image.pixels[p * 4];
+        unsigned alpha = in[3];
+        for (int c = 0; c < 3; ++c) {
+            unsigned value = (in[c] * alpha + background[c] * (255 - alpha) + 127) / 255;
+            out[p * 4 + (2 - c)] = static_cast<unsigned char>(value);  // blue, green, red
+        }
+        out[p * 4 + 3] = 0;
+    }
+    decoded[&source] = picture;
+    return picture;
+}
+
+Win32Form::Win32Form(WindowSpec design) : Form(std::move(design)) { controls_.resize(Design().controls.size()); }
+
+Win32Form::~Win32Form() {
+    if (IsOpen()) window_.Destroy();
+    if (tabFont_) DeleteObject(tabFont_);
+}
+
+bool Win32Form::Create(HWND owner) {
+    if (Handle()) return false;
+    InitialiseCommonControls();
+    static ATOM pictureClass = [] {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.style = CS_DBLCLKS;
+        windowClass.lpfnWndProc = &Win32Form::PictureProcedure;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = kPictureClass;
+        return RegisterClassExW(&windowClass);
+    }();
+    if (!pictureClass) return false;
+
+    FrameDescription frame;
+    frame.name = Design().name;
+    frame.caption = Design().caption;
+    frame.width = Design().width;  // outer sizes, as CreateWindowEx takes them
+    frame.height = Design().height;
+    frame.owner = owner;
+    frame.escapeCloses = true;
+    if (Design().frame == Frame::None) {
+        frame.style = WS_POPUP | WS_CLIPCHILDREN;
+    } else {
+        frame.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+        if (Design().minimiseBox) frame.style |= WS_MINIMIZEBOX;
+    }
+    if (Design().taskbarButton) {
+        frame.extendedStyle = WS_EX_APPWINDOW;
+    } else if (!owner) {
+        frame.extendedStyle = WS_EX_TOOLWINDOW;  // an owned window has no taskbar button anyway
+    }
+    if (Design().programIcon) {
+        frame.icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0,
+                                                   LR_DEFAULTSIZE | LR_SHARED));
+    }
+
+    WindowEvents events;
+    events.moved = [this](int x, int y) {
+        if (quietDepth_ > 0) return;
+        FormEventArgs args;
+        args.x = x;
+        args.y = y;
+        Fire(-1, FormEvent::Moved, args);
+    };
+    events.closeRequested = [this] {
+        if (HasHandler(-1, FormEvent::CloseRequested)) {
+            Fire(-1, FormEvent::CloseRequested);
+        } else {
+            Close();
+        }
+    };
+    events.destroying = [this] {
+        if (modalOwner_) EnableWindow(modalOwner_, TRUE);
+        Fire(-1, FormEvent::Destroying);
+    };
+    events.message = [this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+        return OnMessage(message, wParam, lParam, result);
+    };
+    if (!window_.Create(frame, std::move(events))) return false;
+
+    whiteBrush_ = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    LOGFONTW tabFont{};
+    tabFont.lfHeight = -12;
+    tabFont.lfCharSet = GB2312_CHARSET;
+    wcscpy(tabFont.lfFaceName, L"SimSun");
+    tabFont_ = CreateFontIndirectW(&tabFont);
+
+    ++quietDepth_;
+    try {
+        for (int i = 0; i < ControlCount(); ++i) {
+            if (!CreateControl(i)) {
+                --quietDepth_;
+                window_.Destroy();
+                return false;
+            }
+        }
+    } catch (...) {
+        --quietDepth_;
+        window_.Destroy();
+        throw;
+    }
+    // Two radio buttons of one group checked in the table: the later one wins, as in ModelForm.
+    for (int i = 0; i < ControlCount(); ++i) {
+        if (ControlAt(i).kind == ControlKind::RadioButton && ControlAt(i).checked) CheckRadio(i);
+    }
+    ArrangeZOrder();
+    UpdateShown();
+    --quietDepth_;
+    Fire(-1, FormEvent::Created);
+    return true;
+}
+
+bool Win32Form::CreateControl(int index) {
+    const ControlSpec& design = ControlAt(index);
+    auto [x, y] = ClientPosition(Design(), design.name);
+    const wchar_t* className = L"BUTTON";
+    DWORD style = WS_CHILD;
+    DWORD extended = 0;
+    int height = design.height;
+    switch (design.kind) {
+    case ControlKind::Button:
+        style |= BS_PUSHBUTTON | WS_TABSTOP;
+        break;
+    case ControlKind::CheckBox:
+        style |= BS_AUTOCHECKBOX | WS_TABSTOP;
+        break;
+    case ControlKind::RadioButton: {
+        style |= BS_AUTORADIOBUTTON;
+        // A group starts (WS_GROUP, and the tab stop) at a radio button whose group differs from that of the
+        // radio button before it. A group spread among other groups' buttons still behaves: a click clears
+        // the rest of its group in OnCommand, whatever Windows' own grouping did.
+        int previous = index - 1;
+        while (previous >= 0 && ControlAt(previous).kind != ControlKind::RadioButton) --previous;
+        if (previous < 0 || ControlAt(previous).container != design.container || ControlAt(previous).page != design.page) {
+            style |= WS_GROUP | WS_TABSTOP;
+        }
+        break;
+    }
+    case ControlKind::Label:
+        className = L"STATIC";
+        style |= SS_NOTIFY | ((design.style & kCentred) ? SS_CENTER : SS_LEFT);
+        if (!(design.style & kWraps)) style |= SS_CENTERIMAGE;  // one line, centred vertically
+        if (design.style & kBordered) style |= WS_BORDER;
+        break;
+    case ControlKind::Edit:
+        className = L"EDIT";
+        style |= WS_TABSTOP | ES_AUTOHSCROLL | ((design.style & kCentred) ? ES_CENTER : ES_LEFT);
+        extended |= WS_EX_CLIENTEDGE;
+        break;
+    case ControlKind::DropDownList:
+        className = L"COMBOBOX";
+        style |= WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+        height = design.height + kDropDownListHeight;
+        break;
+    case ControlKind::GroupBox:
+        style |= BS_GROUPBOX | WS_CLIPSIBLINGS;
+        break;
+    case ControlKind::PictureBox:
+        className = kPictureClass;
+        style |= WS_CLIPSIBLINGS;
+        break;
+    case ControlKind::TrackBar:
+        className = TRACKBAR_CLASSW;
+        style |= WS_TABSTOP | TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM;
+        break;
+    case ControlKind::DatePicker:
+        className = DATETIMEPICK_CLASSW;
+        style |= WS_TABSTOP | DTS_SHORTDATEFORMAT;
+        break;
+    case ControlKind::ListView:
+        className = WC_LISTVIEWW;
+        style |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+        extended |= WS_EX_CLIENTEDGE;
+        break;
+    case ControlKind::TabControl:
+        className = WC_TABCONTROLW;
+        style |= WS_TABSTOP | WS_CLIPSIBLINGS;
+        break;
+    }
+    std::wstring caption = design.kind == ControlKind::Edit || design.kind == ControlKind::Label ||
+                                   design.kind == ControlKind::Button || design.kind == ControlKind::CheckBox ||
+                                   design.kind == ControlKind::RadioButton || design.kind == ControlKind::GroupBox
+                               ? Wide(design.caption)
+                               : std::wstring();
+    HWND handle = CreateWindowExW(extended, className, caption.c_str(), style, x, y, design.width, height, Handle(),
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)),
+                                  GetModuleHandleW(nullptr), nullptr);
+    if (!handle) return false;
+    Control& control = controls_[static_cast<size_t>(index)];
+    control.handle = handle;
+    SetDesignerName(handle, design.name);
+    SetPropW(handle, kFormProperty, this);
+    HFONT font = design.kind == ControlKind::TabControl && tabFont_ ? tabFont_ : window_.Font();
+    SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+
+    switch (design.kind) {
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton:
+        // Radio buttons: the table's checked flags; the group rule runs once all exist (Created).
+        SendMessageW(handle, BM_SETCHECK, design.checked ? BST_CHECKED : BST_UNCHECKED, 0);
+        break;
+    case ControlKind::DropDownList:
+        for (const std::string& entry : design.entries) {
+            SendMessageW(handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
+        }
+        SendMessageW(handle, CB_SETCURSEL, static_cast<WPARAM>(design.selection), 0);
+        break;
+    case ControlKind::PictureBox:
+        if (design.picture) {
+            std::string error;
+            std::shared_ptr<Picture> picture = DecodedPicture(*design.picture, &error);
+            if (!picture) {
+                DestroyWindow(handle);
+                throw std::logic_error("window " + Design().name + ", picture box \"" + design.name + "\": " + error);
+            }
+            SetWindowLongPtrW(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(picture.get()));
+            pictures_.push_back(std::move(picture));
+        }
+        break;
+    case ControlKind::TrackBar:
+        SendMessageW(handle, TBM_SETRANGEMIN, FALSE, design.rangeMin);
+        SendMessageW(handle, TBM_SETRANGEMAX, FALSE, design.rangeMax);
+        SendMessageW(handle, TBM_SETTICFREQ, 1, 0);
+        SendMessageW(handle, TBM_SETPOS, TRUE, design.position);
+        control.lastPosition = design.position;
+        break;
+    case ControlKind::ListView: {
+        SendMessageW(handle, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
+                     LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+        for (size_t c = 0; c < design.columns.size(); ++c) {
+            const ListColumn& column = design.columns[c];
+            std::wstring header = Wide(column.header);
+            LVCOLUMNW item{};
+            item.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+            item.fmt = column.alignment == Alignment::Right    ? LVCFMT_RIGHT
+                       : column.alignment == Alignment::Centre ? LVCFMT_CENTER
+                                                               : LVCFMT_LEFT;
+            item.cx = column.width;
+            item.pszText = header.data();
+            item.iSubItem = static_cast<int>(c);
+            SendMessageW(handle, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&item));
+        }
+        break;
+    }
+    case ControlKind::TabControl:
+        for (size_t page = 0; page < design.entries.size(); ++page) {
+            std::wstring text = Wide(design.entries[page]);
+            TCITEMW item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = text.data();
+            SendMessageW(handle, TCM_INSERTITEMW, page, reinterpret_cast<LPARAM>(&item));
+        }
+        SendMessageW(handle, TCM_SETCURSEL, static_cast<WPARAM>(design.selection), 0);
+        break;
+    default:
+        break;
+    }
+    if (design.kind != ControlKind::PictureBox) {
+        control.previous = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Form::ControlProcedure)));
+    }
+    return true;
+}
+
+void Win32Form::ArrangeZOrder() {
+    // Containers go below everything, the outermost lowest, so that each lies below what it holds.
+    std::vector<int> containers;
+    for (int i = 0; i < ControlCount(); ++i) {
+        if (IsContainer(ControlAt(i).kind)) containers.push_back(i);
+    }
+    std::stable_sort(containers.begin(), containers.end(), [&](int a, int b) {
+        return Depth(Design(), ControlAt(a)) > Depth(Design(), ControlAt(b));
+    });
+    for (int index : containers) {
+        SetWindowPos(controls_[static_cast<size_t>(index)].handle, HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+void Win32Form::Show() {
+    if (Handle()) ShowWindow(Handle(), SW_SHOW);
+}
+
+void Win32Form::ShowModal(HWND owner) {
+    if (!IsOpen() && !Create(owner)) return;
+    modalOwner_ = owner;
+    if (owner) EnableWindow(owner, FALSE);
+    Show();
+    SetActiveWindow(Handle());
+    bool quit = false;
+    WPARAM quitCode = 0;
+    MSG message;
+    while (IsOpen()) {
+        BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) {
+            quit = true;
+            quitCode = message.wParam;
+            break;
+        }
+        if (got < 0) break;
+        if (PreTranslateWindowMessage(message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    Close();
+    if (owner) EnableWindow(owner, TRUE);
+    modalOwner_ = nullptr;
+    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+}
+
+HWND Win32Form::ControlHandle(const std::string& control) const {
+    return controls_[static_cast<size_t>(IndexOf(control, "ControlHandle"))].handle;
+}
+
+int Win32Form::IndexOfHandle(HWND handle) const {
+    if (!handle) return -1;
+    for (size_t i = 0; i < controls_.size(); ++i) {
+        if (controls_[i].handle == handle) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// --- Messages ----------------------------------------------------------------------------------------------
+
+bool Win32Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    switch (message) {
+    case WM_COMMAND: {
+        int index = IndexOfHandle(reinterpret_cast<HWND>(lParam));
+        if (index < 0) return false;
+        *result = 0;
+        return OnCommand(index, HIWORD(wParam));
+    }
+    case WM_NOTIFY: {
+        const NMHDR& header = *reinterpret_cast<const NMHDR*>(lParam);
+        int index = IndexOfHandle(header.hwndFrom);
+        if (index < 0) return false;
+        return OnNotify(index, header, result);
+    }
+    case WM_HSCROLL: {
+        int index = IndexOfHandle(reinterpret_cast<HWND>(lParam));
+        if (index < 0 || ControlAt(index).kind != ControlKind::TrackBar) return false;
+        Control& control = controls_[static_cast<size_t>(index)];
+        int position = static_cast<int>(SendMessageW(control.handle, TBM_GETPOS, 0, 0));
+        if (position != control.lastPosition) {
+            control.lastPosition = position;
+            if (quietDepth_ == 0) Fire(index, FormEvent::PositionChanged);
+        }
+        *result = 0;
+        return true;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+        int index = IndexOfHandle(reinterpret_cast<HWND>(lParam));
+        if (index < 0 || !(ControlAt(index).style & kWhiteBackground)) return false;
+        SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
+        *result = reinterpret_cast<LRESULT>(whiteBrush_);
+        return true;
+    }
+    case WM_LBUTTONDOWN:
+        Fire(-1, FormEvent::MouseDown, MouseArgs(wParam, lParam));
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool Win32Form::OnCommand(int index, int code) {
+    if (quietDepth_ > 0) return false;
+    switch (ControlAt(index).kind) {
+    case ControlKind::Button:
+    case ControlKind::CheckBox:
+        if (code == BN_CLICKED) Fire(index, FormEvent::Click);
+        return true;
+    case ControlKind::RadioButton:
+        if (code == BN_CLICKED) {
+            // Windows' own grouping may not match the table's (a group spread among others): the table wins.
+            if (DoChecked(index)) CheckRadio(index);
+            Fire(index, FormEvent::Click);
+        }
+        return true;
+    case ControlKind::Label:
+        if (code == STN_CLICKED) Fire(index, FormEvent::Click);
+        if (code == STN_DBLCLK) Fire(index, FormEvent::DoubleClick);
+        return true;
+    case ControlKind::DropDownList:
+        if (code == CBN_SELCHANGE) Fire(index, FormEvent::SelectionChanged);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Win32Form::OnNotify(int index, const NMHDR& header, LRESULT* result) {
+    *result = 0;
+    switch (ControlAt(index).kind) {
+    case ControlKind::ListView: {
+        if (quietDepth_ > 0) return false;
+        FormEventArgs args;
+        switch (header.code) {
+        case NM_CLICK:
+        case NM_DBLCLK:
+        case NM_RCLICK: {
+            const NMITEMACTIVATE& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
+            args.row = activate.iItem;
+            if (args.row < 0) {  // some versions leave the row out: find it under the click
+                LVHITTESTINFO hit{};
+                hit.pt = activate.ptAction;
+                args.row = static_cast<int>(
+                    SendMessageW(header.hwndFrom, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+            }
+            if (header.code == NM_CLICK) Fire(index, FormEvent::Click, args);
+            if (header.code == NM_DBLCLK) Fire(index, FormEvent::DoubleClick, args);
+            if (header.code == NM_RCLICK && args.row >= 0) Fire(index, FormEvent::RowRightClick, args);
+            return true;
+        }
+        case LVN_COLUMNCLICK:
+            args.column = reinterpret_cast<const NMLISTVIEW&>(header).iSubItem;
+            Fire(index, FormEvent::ColumnClick, args);
+            return true;
+        case LVN_ITEMCHANGED: {
+            const NMLISTVIEW& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if ((change.uChanged & LVIF_STATE) && ((change.uNewState ^ change.uOldState) & LVIS_SELECTED) &&
+                (change.uNewState & LVIS_SELECTED)) {
+                args.row = change.iItem;
+                Fire(index, FormEvent::SelectionChanged, args);
+            }
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+    case ControlKind::TabControl:
+        if (header.code == TCN_SELCHANGE) {
+            UpdateShown();
+            if (quietDepth_ == 0) Fire(index, FormEvent::SelectionChanged);
+            return true;
+        }
+        return false;
+    case ControlKind::DatePicker:
+        if (header.code == DTN_DATETIMECHANGE && quietDepth_ == 0) {
+            const NMDATETIMECHANGE& change = reinterpret_cast<const NMDATETIMECHANGE&>(header);
+            if (change.dwFlags == GDT_VALID) {
+                FormEventArgs args;
+                args.year = change.st.wYear;
+                args.month = change.st.wMonth;
+                args.day = change.st.wDay;
+                Fire(index, FormEvent::DateChosen, args);
+            }
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool Win32Form::RefuseHeaderChange(int index, const NMHDR& header) const {
+    const NMHEADERW& notice = reinterpret_cast<const NMHEADERW&>(header);
+    const std::vector<ListColumn>& columns = ControlAt(index).columns;
+    if (notice.iItem < 0 || notice.iItem >= static_cast<int>(columns.size())) return false;
+    if (columns[static_cast<size_t>(notice.iItem)].width != 0) return false;
+    switch (header.code) {
+    case HDN_BEGINTRACKW:
+    case HDN_BEGINTRACKA:
+    case HDN_DIVIDERDBLCLICKW:
+    case HDN_DIVIDERDBLCLICKA:
+        return true;
+    case HDN_ITEMCHANGINGW:
+    case HDN_ITEMCHANGINGA:
+        return notice.pitem && (notice.pitem->mask & HDI_WIDTH) && notice.pitem->cxy != 0;
+    default:
+        return false;
+    }
+}
+
+LRESULT CALLBACK Win32Form::ControlProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    Win32Form* form = static_cast<Win32Form*>(GetPropW(handle, kFormProperty));
+    int index = form ? form->IndexOfHandle(handle) : -1;
+    if (index < 0) return DefWindowProcW(handle, message, wParam, lParam);
+    WNDPROC previous = form->controls_[static_cast<size_t>(index)].previous;
+    switch (message) {
+    case WM_LBUTTONDOWN:
+        form->Fire(index, FormEvent::MouseDown, MouseArgs(wParam, lParam));
+        if (!IsWindow(handle)) return 0;  // the handler closed the window
+        break;
+    case WM_ERASEBKGND:
+        // A group box paints only its frame and caption, and the window clips its children: the box's inside
+        // would stay unpainted. It lies below its members (ArrangeZOrder) and clips them, so filling it is safe.
+        if (form->ControlAt(index).kind == ControlKind::GroupBox) {
+            RECT client{};
+            GetClientRect(handle, &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, GetSysColorBrush(COLOR_BTNFACE));
+            return 1;
+        }
+        break;
+    case WM_NOTIFY:
+        // The list view's header reports to the list view itself: a hidden column is never opened.
+        if (form->ControlAt(index).kind == ControlKind::ListView &&
+            form->RefuseHeaderChange(index, *reinterpret_cast<const NMHDR*>(lParam))) {
+            return TRUE;
+        }
+        break;
+    case WM_NCDESTROY:
+        RemoveDesignerName(handle);
+        SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        form->controls_[static_cast<size_t>(index)].handle = nullptr;
+        break;
+    default:
+        break;
+    }
+    return CallWindowProcW(previous, handle, message, wParam, lParam);
+}
+
+void Win32Form::PaintPicture(HWND handle, HDC dc) {
+    RECT client{};
+    GetClientRect(handle, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    const Picture* picture = reinterpret_cast<const Picture*>(GetWindowLongPtrW(handle, GWLP_USERDATA));
+    if (!picture || !picture->bitmap) return;
+    // Natural size from the top-left corner, never scaled; what does not fit the box is cut off.
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, picture->bitmap);
+    BitBlt(dc, 0, 0, std::min<int>(picture->width, client.right), std::min<int>(picture->height, client.bottom),
+           source, 0, 0, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+}
+
+LRESULT CALLBACK Win32Form::PictureProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    Win32Form* form = static_cast<Win32Form*>(GetPropW(handle, kFormProperty));
+    int index = form ? form->IndexOfHandle(handle) : -1;
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(handle, &paint);
+        PaintPicture(handle, dc);
+        EndPaint(handle, &paint);
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        PaintPicture(handle, reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;  // WM_PAINT fills the whole box
+    case WM_LBUTTONDOWN:
+        if (index >= 0) form->Fire(index, FormEvent::MouseDown, MouseArgs(wParam, lParam));
+        return 0;
+    case WM_LBUTTONUP:
+        // The button coming up after a double-click ends that double-click: no second Click.
+        if (index >= 0 && !form->controls_[static_cast<size_t>(index)].afterDoubleClick) form->Fire(index, FormEvent::Click);
+        if (index >= 0 && form->IndexOfHandle(handle) == index) form->controls_[static_cast<size_t>(index)].afterDoubleClick = false;
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        if (index >= 0) {
+            form->controls_[static_cast<size_t>(index)].afterDoubleClick = true;
+            form->Fire(index, FormEvent::DoubleClick);
+        }
+        return 0;
+    case WM_NCDESTROY:
+        RemoveDesignerName(handle);
+        if (index >= 0) form->controls_[static_cast<size_t>(index)].handle = nullptr;
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(handle, message, wParam, lParam);
+}
+
+void Win32Form::UpdateShown() {
+    ++quietDepth_;
+    for (int i = 0; i < ControlCount(); ++i) {
+        HWND handle = controls_[static_cast<size_t>(i)].handle;
+        if (!handle) continue;
+        bool shown = Shown(ControlAt(i).name);
+        bool showing = (GetWindowLongW(handle, GWL_STYLE) & WS_VISIBLE) != 0;  // its own flag, whatever the window's
+        if (shown != showing) {
+            ShowWindow(handle, shown ? SW_SHOWNA : SW_HIDE);
+        }
+    }
+    --quietDepth_;
+}
+
+// --- Control states ----------------------------------------------------------------------------------------
+
+namespace {
+HWND Need(HWND handle) {
+    if (!handle) throw std::logic_error("the window is closed: its controls are gone");
+    return handle;
+}
+}  // namespace
+
+std::string Win32Form::DoText(int index) const { return WindowText(Need(controls_[index].handle)); }
+
+void Win32Form::DoSetText(int index, const std::string& text) {
+    SetWindowTextW(Need(controls_[index].handle), Wide(text).c_str());
+}
+
+bool Win32Form::DoChecked(int index) const {
+    return SendMessageW(Need(controls_[index].handle), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32Form::DoSetChecked(int index, bool checked) {
+    SendMessageW(Need(controls_[index].handle), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+int Win32Form::DoSelection(int index) const {
+    LRESULT selection = SendMessageW(Need(controls_[index].handle), CB_GETCURSEL, 0, 0);
+    return selection == CB_ERR ? -1 : static_cast<int>(selection);
+}
+
+void Win32Form::DoSetSelection(int index, int selection) {
+    SendMessageW(Need(controls_[index].handle), CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+}
+
+std::vector<std::string> Win32Form::DoEntries(int index) const {
+    HWND handle = Need(controls_[index].handle);
+    int count = static_cast<int>(SendMessageW(handle, CB_GETCOUNT, 0, 0));
+    std::vector<std::string> entries;
+    for (int i = 0; i < count; ++i) {
+        LRESULT length = SendMessageW(handle, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+        LRESULT copied = SendMessageW(handle, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<size_t>(std::max<LRESULT>(copied, 0)));
+        entries.push_back(Gbk(text));
+    }
+    return entries;
+}
+
+void Win32Form::DoSetEntries(int index, const std::vector<std::string>& entries) {
+    HWND handle = Need(controls_[index].handle);
+    SendMessageW(handle, CB_RESETCONTENT, 0, 0);
+    for (const std::string& entry : entries) {
+        SendMessageW(handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
+    }
+    SendMessageW(handle, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+std::pair<int, int> Win32Form::DoTrackRange(int index) const {
+    HWND handle = Need(controls_[index].handle);
+    return {static_cast<int>(SendMessageW(handle, TBM_GETRANGEMIN, 0, 0)),
+            static_cast<int>(SendMessageW(handle, TBM_GETRANGEMAX, 0, 0))};
+}
+
+void Win32Form::DoSetTrackRange(int index, int minimum, int maximum) {
+    HWND handle = Need(controls_[index].handle);
+    SendMessageW(handle, TBM_SETRANGEMIN, FALSE, minimum);
+    SendMessageW(handle, TBM_SETRANGEMAX, TRUE, maximum);
+    SendMessageW(handle, TBM_SETTICFREQ, 1, 0);
+}
+
+int Win32Form::DoTrackPosition(int index) const {
+    return static_cast<int>(SendMessageW(Need(controls_[index].handle), TBM_GETPOS, 0, 0));
+}
+
+void Win32Form::DoSetTrackPosition(int index, int position) {
+    SendMessageW(Need(controls_[index].handle), TBM_SETPOS, TRUE, position);
+    controls_[index].lastPosition = position;
+}
+
+bool Win32Form::DoEnabled(int index) const { return IsWindowEnabled(Need(controls_[index].handle)) != FALSE; }
+
+void Win32Form::DoSetEnabled(int index, bool enabled) { EnableWindow(Need(controls_[index].handle), enabled); }
+
+bool Win32Form::DoVisible(int index) const { return controls_[index].visible; }
+
+void Win32Form::DoSetVisible(int index, bool visible) { controls_[index].visible = visible; }
+
+int Win32Form::DoListColumnWidth(int index, int column) const {
+    return static_cast<int>(SendMessageW(Need(controls_[index].handle), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+}
+
+void Win32Form::DoSetListColumnWidth(int index, int column, int width) {
+    SendMessageW(Need(controls_[index].handle), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0));
+}
+
+void Win32Form::DoListClear(int index) {
+    ++quietDepth_;
+    SendMessageW(Need(controls_[index].handle), LVM_DELETEALLITEMS, 0, 0);
+    controls_[index].rowValues.clear();
+    --quietDepth_;
+}
+
+int Win32Form::DoListAddRow(int index, const std::vector<std::string>& cells) {
+    HWND handle = Need(controls_[index].handle);
+    ++quietDepth_;
+    std::wstring first = Wide(cells.empty() ? std::string() : cells[0]);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = static_cast<int>(SendMessageW(handle, LVM_GETITEMCOUNT, 0, 0));
+    item.pszText = first.data();
+    item.lParam = static_cast<LPARAM>(controls_[index].rowValues.size());
+    int row = static_cast<int>(SendMessageW(handle, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    for (size_t column = 1; row >= 0 && column < cells.size(); ++column) {
+        std::wstring text = Wide(cells[column]);
+        LVITEMW cell{};
+        cell.iSubItem = static_cast<int>(column);
+        cell.pszText = text.data();
+        SendMessageW(handle, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+    }
+    --quietDepth_;
+    if (row >= 0) controls_[index].rowValues.push_back(0);
+    if (row < 0) throw std::runtime_error("window " + Design().name + ": the list refused a row");
+    return row;
+}
+
+int Win32Form::DoListRowCount(int index) const {
+    return static_cast<int>(SendMessageW(Need(controls_[index].handle), LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string Win32Form::DoListCell(int index, int row, int column) const {
+    HWND handle = Need(controls_[index].handle);
+    for (size_t capacity = 256;; capacity *= 4) {
+        std::wstring text(capacity, L'\0');
+        LVITEMW cell{};
+        cell.iSubItem = column;
+        cell.pszText = text.data();
+        cell.cchTextMax = static_cast<int>(capacity);
+        LRESULT length = SendMessageW(handle, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+        if (length < static_cast<LRESULT>(capacity) - 1 || capacity > (1u << 20)) {
+            text.resize(static_cast<size_t>(std::max<LRESULT>(length, 0)));
+            return Gbk(text);
+        }
+    }
+}
+
+void Win32Form::DoSetListCell(int index, int row, int column, const std::string& text) {
+    std::wstring wide = Wide(text);
+    LVITEMW cell{};
+    cell.iSubItem = column;
+    cell.pszText = wide.data();
+    SendMessageW(Need(controls_[index].handle), LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+}
+
+int Win32Form::DoListSelectedRow(int index) const {
+    return static_cast<int>(
+        SendMessageW(Need(controls_[index].handle), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void Win32Form::DoSetListSelectedRow(int index, int row) {
+    HWND handle = Need(controls_[index].handle);
+    ++quietDepth_;
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = 0;
+    SendMessageW(handle, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    if (row >= 0) {
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(handle, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+        SendMessageW(handle, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+    }
+    --quietDepth_;
+}
+
+std::int64_t Win32Form::DoListRowValue(int index, int row) const {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageW(Need(controls_[index].handle), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    const std::vector<std::int64_t>& values = controls_[index].rowValues;
+    return item.lParam >= 0 && static_cast<size_t>(item.lParam) < values.size() ? values[static_cast<size_t>(item.lParam)] : 0;
+}
+
+void Win32Form::DoSetListRowValue(int index, int row, std::int64_t value) {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    SendMessageW(Need(controls_[index].handle), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    std::vector<std::int64_t>& values = controls_[index].rowValues;
+    if (item.lParam >= 0 && static_cast<size_t>(item.lParam) < values.size()) values[static_cast<size_t>(item.lParam)] = value;
+}
+
+int Win32Form::DoTabPage(int index) const {
+    return static_cast<int>(SendMessageW(Need(controls_[index].handle), TCM_GETCURSEL, 0, 0));
+}
+
+void Win32Form::DoSetTabPage(int index, int page) {
+    SendMessageW(Need(controls_[index].handle), TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+}
+
+int Win32Form::DoShowMenu(int menuIndex) {
+    const MenuSpec& design = Design().menus[static_cast<size_t>(menuIndex)];
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return -1;
+    for (size_t i = 0; i < design.items.size(); ++i) {
+        if (design.items[i].empty()) {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        } else {
+            AppendMenuW(menu, MF_STRING, i + 1, Wide(design.items[i]).c_str());
+        }
+    }
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    SetForegroundWindow(Handle());  // so that a click elsewhere dismisses the menu
+    int chosen = static_cast<int>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, cursor.x,
+                                                 cursor.y, 0, Handle(), nullptr));
+    PostMessageW(Handle(), WM_NULL, 0, 0);
+    DestroyMenu(menu);
+    return chosen - 1;
+}
+
+// --- The window --------------------------------------------------------------------------------------------
+
+namespace {
+RECT Bounds(HWND handle) {
+    RECT bounds{};
+    if (handle) GetWindowRect(handle, &bounds);
+    return bounds;
+}
+}  // namespace
+
+std::string Win32Form::Caption() const { return Handle() ? WindowText(Handle()) : Design().caption; }
+
+void Win32Form::SetCaption(const std::string& caption) {
+    if (Handle()) SetWindowTextW(Handle(), Wide(caption).c_str());
+}
+
+int Win32Form::Left() const { return Bounds(Handle()).left; }
+int Win32Form::Top() const { return Bounds(Handle()).top; }
+int Win32Form::Width() const {
+    RECT bounds = Bounds(Handle());
+    return bounds.right - bounds.left;
+}
+int Win32Form::Height() const {
+    RECT bounds = Bounds(Handle());
+    return bounds.bottom - bounds.top;
+}
+
+void Win32Form::MoveTo(int left, int top) {
+    if (!Handle()) return;
+    ++quietDepth_;
+    SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    --quietDepth_;
+}
+
+bool Win32Form::WindowVisible() const { return Handle() && IsWindowVisible(Handle()); }
+
+void Win32Form::SetWindowVisible(bool visible) {
+    if (Handle()) ShowWindow(Handle(), visible ? SW_SHOW : SW_HIDE);
+}
+
+bool Win32Form::WindowEnabled() const { return Handle() && IsWindowEnabled(Handle()); }
+
+void Win32Form::SetWindowEnabled(bool enabled) {
+    if (Handle()) EnableWindow(Handle(), enabled);
+}
+
+bool Win32Form::Minimised() const { return Handle() && IsIconic(Handle()); }
+
+void Win32Form::SetMinimised(bool minimised) {
+    if (Handle()) ShowWindow(Handle(), minimised ? SW_MINIMIZE : SW_RESTORE);
+}
+
+void Win32Form::Close() {
+    if (!IsOpen()) return;
+    // The owner first, so that Windows hands it the activation when this window goes.
+    if (modalOwner_) EnableWindow(modalOwner_, TRUE);
+    window_.Destroy();
+}
+
+bool Win32Form::IsOpen() const { return Handle() && IsWindow(Handle()); }
+
+void Win32Dialogs::ShowModal(const WindowSpec& design, Form& owner, const FormBinder& bind) {
+    Win32Form* ownerWindow = dynamic_cast<Win32Form*>(&owner);
+    HWND ownerHandle = ownerWindow && ownerWindow->Handle() ? ownerWindow->Handle() : fallbackOwner_;
+    Win32Form window(design);
+    if (bind) bind(window);
+    window.ShowModal(ownerHandle);
+}
+
+}  // namespace runtime
