@@ -87,6 +87,12 @@ Running StartAndWaitForMainWindow(const std::wstring& exe) {
     EXPECT_TRUE(running.program.Started()) << running.program.Error();
     running.main = WaitForMainWindow(running.program);
     EXPECT_NE(running.main, nullptr) << "no visible main window";
+    // Started means the database file is written and open and the loader has finished: the program then
+    // marks its main window. Before that the file may still be being written.
+    if (running.main) {
+        EXPECT_TRUE(WaitUntil([&] { return GetPropW(running.main, L"QuillonLoaded") != nullptr; }, kReactTimeout))
+            << "the start-up loader did not finish";
+    }
     return running;
 }
 
