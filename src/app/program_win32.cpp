@@ -21,10 +21,12 @@
 #include "app/startup_loader.h"
 #include "catalogue/config_database.h"
 #include "jet/value.h"
+#include "runtime/form_win32.h"
 #include "runtime/text_codec.h"
 #include "runtime/window_win32.h"
 #include "session/window_helpers.h"
 #include "ui/main_window.h"
+#include "ui/settings_dialogs.h"
 
 namespace app {
 namespace {
@@ -136,14 +138,24 @@ static HWND RunningCopyMainWindow() {
 }
 
 // Shows the running copy's main window in front and ends this copy.
+//
+// The Z order is set here, by SetWindowPos with HWND_TOP, and not left to the activation. Activating
+// another process's window only asks that window's thread to do it, and the window comes up in the Z order
+// when that thread gets round to it, which may be well after this copy has ended: the thread is busy
+// painting the controls of the window it has just shown (with MainWindow's full set of controls the raise
+// came too late, with the bare frame it was quick enough to go unnoticed). SetWindowPos on another
+// thread's window returns once that thread has done it. HWND_NOTOPMOST, used before, does not move a window
+// that is not topmost, so it never raised the window either. The showing SetWindowPos is left to activate
+// the window (run by the window's own thread, it makes it the foreground window; under Wine the
+// SetActiveWindow of BringWindowToFront alone did not).
 [[noreturn]] static void ActivateRunningCopyAndExit() {
     HWND window = RunningCopyMainWindow();
     session::WindowHandle other = reinterpret_cast<session::WindowHandle>(window);
-    if (!IsWindowVisible(window)) {
-        SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
-    }
+    constexpr UINT kRaiseOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
+    if (!IsWindowVisible(window)) SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
     if (session::IsIconic(other)) session::OpenIcon(other);
     session::BringWindowToFront(other);
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, kRaiseOnly);
     std::exit(0);
 }
 
@@ -216,6 +228,10 @@ int RunProgram() {
     events.moved = &OnMainWindowPositionChanged;
     events.closeRequested = &OnMainWindowCloseRequested;
     events.destroying = &OnMainWindowDestroying;
+    events.bind = [](runtime::Form& window) {
+        static runtime::Win32Dialogs dialogs;
+        ui::BindSettingsButtons(window, dialogs);
+    };
     if (!ui::LoadMainWindow(std::move(events))) return 0;
 
     runtime::RunMessageLoop();

@@ -1,9 +1,11 @@
 // MainWindow, the program's main window (designer name "MainWindow", caption "Quillon"): its frame and the
-// events its handlers receive. The controls it holds come with the window tables.
+// events its handlers receive. Its controls come from its table (ui::MainWindowSpec).
 #pragma once
 
 #include <cstdint>
 #include <functional>
+
+#include "runtime/form_runtime.h"
 
 namespace ui {
 
@@ -12,6 +14,8 @@ struct MainWindowEvents {
     std::function<void(int x, int y)> moved;  // position changed (new top-left corner, screen coordinates)
     std::function<void()> closeRequested;     // close request (Esc, Alt+F4)
     std::function<void()> destroying;         // being destroyed
+    // Binds the handlers of the window's controls, before the window is created.
+    std::function<void(runtime::Form& window)> bind;
 };
 
 // Loads MainWindow non-modally: creates it hidden, runs events.created, and leaves it to the program's
