@@ -217,33 +217,28 @@ bool ModelForm::TypeText(const std::string& control, const std::string& text) {
     return true;
 }
 
-bool ModelForm::SelectRow(const std::string& control, int row) {
-    int index = Reachable(control, "SelectRow", {ControlKind::ListView});
+// A mouse press on a list row: the list selects the row when the button goes down (SelectionChanged, if it
+// was not selected) and reports `press` when it comes up.
+bool ModelForm::PressRow(const std::string& control, int row, const char* what, FormEvent press) {
+    int index = Reachable(control, what, {ControlKind::ListView});
     if (index < 0) return false;
     CheckRow(index, row);
     FormEventArgs args;
     args.row = row;
-    // The list selects the row when the button goes down and reports the click when it comes up.
     if (state_[index].selection != row) {
         state_[index].selection = row;
         Raise(index, FormEvent::SelectionChanged, args);
     }
-    Raise(index, FormEvent::Click, args);
+    Raise(index, press, args);
     return true;
 }
 
+bool ModelForm::SelectRow(const std::string& control, int row) {
+    return PressRow(control, row, "SelectRow", FormEvent::Click);
+}
+
 bool ModelForm::RightClickRow(const std::string& control, int row) {
-    int index = Reachable(control, "RightClickRow", {ControlKind::ListView});
-    if (index < 0) return false;
-    CheckRow(index, row);
-    FormEventArgs args;
-    args.row = row;
-    if (state_[index].selection != row) {
-        state_[index].selection = row;
-        Raise(index, FormEvent::SelectionChanged, args);
-    }
-    Raise(index, FormEvent::RowRightClick, args);
-    return true;
+    return PressRow(control, row, "RightClickRow", FormEvent::RowRightClick);
 }
 
 bool ModelForm::ClickColumn(const std::string& control, int column) {

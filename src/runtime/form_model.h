@@ -118,6 +118,7 @@ private:
 
     // The control's index when the person can reach it (open, enabled, shown), else -1.
     int Reachable(const std::string& control, const char* what, std::initializer_list<ControlKind> kinds = {});
+    bool PressRow(const std::string& control, int row, const char* what, FormEvent press);
     // Queues an event and, unless a handler is running, delivers the queue.
     void Raise(int index, FormEvent event, const FormEventArgs& args = {});
 
