@@ -1,9 +1,25 @@
 #include "runtime/form_model.h"
 
 #include <algorithm>
+#include <ctime>
 #include <stdexcept>
 
 namespace runtime {
+
+namespace {
+// The local date and time, as a new date picker shows it.
+DateTimeValue Now() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+            std::min(local.tm_sec, 59)};
+}
+}  // namespace
 
 ModelForm::ModelForm(WindowSpec design) : Form(std::move(design)), caption_(Design().caption) {
     state_.resize(Design().controls.size());
@@ -17,6 +33,7 @@ ModelForm::ModelForm(WindowSpec design) : Form(std::move(design)), caption_(Desi
         state.max = control.rangeMax;
         state.position = control.position;
         for (const ListColumn& column : control.columns) state.columnWidths.push_back(column.width);
+        if (control.kind == ControlKind::DatePicker) state.date = Now();
         if (control.kind == ControlKind::DropDownList || control.kind == ControlKind::TabControl) {
             state.selection = control.selection;
         }
@@ -202,6 +219,11 @@ bool ModelForm::SlideTo(const std::string& control, int position) {
 bool ModelForm::ChooseDate(const std::string& control, int year, int month, int day) {
     int index = Reachable(control, "ChooseDate", {ControlKind::DatePicker});
     if (index < 0) return false;
+    DateTimeValue value = DateValue(control);
+    value.year = year;
+    value.month = month;
+    value.day = day;
+    SetDateValue(control, value);
     FormEventArgs args;
     args.year = year;
     args.month = month;
@@ -326,6 +348,31 @@ void ModelDialogs::ShowModal(const WindowSpec& design, Form& owner, const FormBi
         window.Close();
         throw std::logic_error("window " + design.name + " was left open at the end of what the person did in it");
     }
+}
+
+MessageAnswer ModelDialogs::ShowMessage(const Message& message) {
+    messages_.push_back(message);
+    if (messageAnswers_.empty()) return MessageAnswer::Ok;
+    MessageAnswer answer = messageAnswers_.front();
+    messageAnswers_.pop_front();
+    return answer;
+}
+
+std::string ModelForm::FocusedControl() const { return focus_ < 0 ? std::string() : ControlAt(focus_).name; }
+
+std::vector<ListRow> ModelForm::DoListRows(int index) const {
+    std::vector<ListRow> rows;
+    rows.reserve(state_[index].rows.size());
+    for (const Row& row : state_[index].rows) rows.push_back({row.cells, row.value});
+    return rows;
+}
+
+void ModelForm::DoSetListRows(int index, const std::vector<ListRow>& rows) {
+    State& list = state_[index];
+    list.rows.clear();
+    list.rows.reserve(rows.size());
+    for (const ListRow& row : rows) list.rows.push_back({row.cells, row.value});
+    list.selection = -1;
 }
 
 }  // namespace runtime

@@ -30,7 +30,8 @@ public:
     bool ChooseEntry(const std::string& control, int index);      // drop-down list; SelectionChanged
     bool ChooseTabPage(const std::string& control, int page);     // SelectionChanged
     bool SlideTo(const std::string& control, int position);       // clamped; PositionChanged
-    bool ChooseDate(const std::string& control, int year, int month, int day);  // DateChosen
+    // Chooses a date in the picker's calendar: the picker keeps its time of day; DateChosen.
+    bool ChooseDate(const std::string& control, int year, int month, int day);
     bool TypeText(const std::string& control, const std::string& text);  // replaces an edit box's text
     bool SelectRow(const std::string& control, int row);          // list view; SelectionChanged, then Click
     bool RightClickRow(const std::string& control, int row);      // selects the row; RowRightClick
@@ -43,6 +44,8 @@ public:
     // The item the next ShowMenu of `menu` gives (-1: the person dismisses it). Without an answer ShowMenu
     // gives -1. Each answer is used once.
     void AnswerMenu(const std::string& menu, int item);
+    // The control holding the keyboard focus ("" when none was given it).
+    std::string FocusedControl() const;
     // Menus shown so far, by name, in order.
     const std::vector<std::string>& MenusShown() const { return menusShown_; }
 
@@ -94,6 +97,11 @@ protected:
     int DoTabPage(int index) const override { return state_[index].selection; }
     void DoSetTabPage(int index, int page) override { state_[index].selection = page; }
     int DoShowMenu(int menuIndex) override;
+    std::vector<ListRow> DoListRows(int index) const override;
+    void DoSetListRows(int index, const std::vector<ListRow>& rows) override;
+    DateTimeValue DoDateValue(int index) const override { return state_[index].date; }
+    void DoSetDateValue(int index, const DateTimeValue& value) override { state_[index].date = value; }
+    void DoSetFocus(int index) override { focus_ = index; }
 
 private:
     struct Row {
@@ -109,6 +117,7 @@ private:
         bool enabled = true, visible = true;
         std::vector<Row> rows;
         std::vector<int> columnWidths;
+        DateTimeValue date;  // date picker
     };
     struct Pending {
         int index;
@@ -130,6 +139,7 @@ private:
     bool visible_ = false, minimised_ = false, open_ = false, everOpened_ = false, windowEnabled_ = true;
     std::vector<std::pair<std::string, int>> menuAnswers_;
     std::vector<std::string> menusShown_;
+    int focus_ = -1;
 };
 
 // Modal windows in memory. For each window a test expects to be opened it gives what the person does in
@@ -144,9 +154,16 @@ public:
     // The names of the windows opened so far, in order.
     const std::vector<std::string>& Opened() const { return opened_; }
 
+    // Message boxes: each is recorded, and answered with the next answer given here (OK when none is left).
+    MessageAnswer ShowMessage(const Message& message) override;
+    void AnswerMessage(MessageAnswer answer) { messageAnswers_.push_back(answer); }
+    const std::vector<Message>& Messages() const { return messages_; }
+
 private:
     std::vector<std::pair<std::string, Person>> expected_;
     std::vector<std::string> opened_;
+    std::vector<Message> messages_;
+    std::deque<MessageAnswer> messageAnswers_;
 };
 
 }  // namespace runtime

@@ -442,6 +442,78 @@ void Form::SetListRowValue(const std::string& control, int row, std::int64_t val
     DoSetListRowValue(index, row, value);
 }
 
+std::vector<ListRow> Form::ListRows(const std::string& control) const {
+    return DoListRows(IndexOf(control, "ListRows", {ControlKind::ListView}));
+}
+
+void Form::SetListRows(const std::string& control, const std::vector<ListRow>& rows) {
+    int index = IndexOf(control, "SetListRows", {ControlKind::ListView});
+    size_t columns = ControlAt(index).columns.size();
+    std::vector<ListRow> full = rows;
+    for (ListRow& row : full) {
+        if (row.cells.size() > columns) {
+            throw std::out_of_range("window " + design_.name + ", list \"" + control + "\": a row of " +
+                                    std::to_string(row.cells.size()) + " cells in " + std::to_string(columns) +
+                                    " columns");
+        }
+        row.cells.resize(columns);
+    }
+    DoSetListRows(index, full);
+}
+
+void Form::ListShowRow(const std::string& control, int row) {
+    int index = IndexOf(control, "ListShowRow", {ControlKind::ListView});
+    CheckRow(index, row);
+    DoListShowRow(index, row);
+}
+
+std::vector<ListRow> Form::DoListRows(int index) const {
+    std::vector<ListRow> rows(static_cast<size_t>(DoListRowCount(index)));
+    int columns = static_cast<int>(ControlAt(index).columns.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < columns; ++c) rows[r].cells.push_back(DoListCell(index, static_cast<int>(r), c));
+        rows[r].value = DoListRowValue(index, static_cast<int>(r));
+    }
+    return rows;
+}
+
+void Form::DoSetListRows(int index, const std::vector<ListRow>& rows) {
+    DoListClear(index);
+    for (const ListRow& row : rows) {
+        int added = DoListAddRow(index, row.cells);
+        if (row.value != 0) DoSetListRowValue(index, added, row.value);
+    }
+}
+
+namespace {
+bool ValidDateTime(const DateTimeValue& value) {
+    static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (value.year < 1601 || value.year > 9999 || value.month < 1 || value.month > 12 || value.day < 1) return false;
+    bool leap = (value.year % 4 == 0 && value.year % 100 != 0) || value.year % 400 == 0;
+    int days = value.month == 2 && !leap ? 28 : kDays[value.month - 1];
+    return value.day <= days && value.hour >= 0 && value.hour < 24 && value.minute >= 0 && value.minute < 60 &&
+           value.second >= 0 && value.second < 60;
+}
+}  // namespace
+
+DateTimeValue Form::DateValue(const std::string& control) const {
+    return DoDateValue(IndexOf(control, "DateValue", {ControlKind::DatePicker}));
+}
+
+void Form::SetDateValue(const std::string& control, const DateTimeValue& value) {
+    int index = IndexOf(control, "SetDateValue", {ControlKind::DatePicker});
+    if (!ValidDateTime(value)) {
+        throw std::out_of_range("window " + design_.name + ", date picker \"" + control + "\": " +
+                                std::to_string(value.year) + "-" + std::to_string(value.month) + "-" +
+                                std::to_string(value.day) + " " + std::to_string(value.hour) + ":" +
+                                std::to_string(value.minute) + ":" + std::to_string(value.second) +
+                                " is not a date and time it can hold");
+    }
+    DoSetDateValue(index, value);
+}
+
+void Form::SetFocus(const std::string& control) { DoSetFocus(IndexOf(control, "SetFocus")); }
+
 int Form::TabPage(const std::string& control) const {
     return DoTabPage(IndexOf(control, "TabPage", {ControlKind::TabControl}));
 }

@@ -53,6 +53,19 @@ struct FormEventArgs {
 
 using FormHandler = std::function<void(const FormEventArgs&)>;
 
+// One row of a list view: a text per column and the row's item value.
+struct ListRow {
+    std::vector<std::string> cells;
+    std::int64_t value = 0;
+    bool operator==(const ListRow&) const = default;
+};
+
+// A calendar date and time of day, as a date picker holds it.
+struct DateTimeValue {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    bool operator==(const DateTimeValue&) const = default;
+};
+
 // Checks a window's table: unique non-empty names, containers that exist and can hold controls (group box,
 // picture box, tab control, no cycles), page indices inside their tab control, drop-down and tab selections
 // inside their entries, track bar positions inside their range, list views with columns. Throws
@@ -128,6 +141,20 @@ public:
     void SetListSelectedRow(const std::string& control, int row);     // -1 clears the selection
     std::int64_t ListRowValue(const std::string& control, int row) const;  // the row's item value, 0 by default
     void SetListRowValue(const std::string& control, int row, std::int64_t value);
+    // Every row at once, in order, and replacing every row at once (the selection is cleared). Filling a
+    // long list this way is far quicker than row by row: the real list view draws once, at the end. Each
+    // row has at most one cell per column; missing cells are empty.
+    std::vector<ListRow> ListRows(const std::string& control) const;
+    void SetListRows(const std::string& control, const std::vector<ListRow>& rows);
+    // Brings a row into view (scrolling the list when needed).
+    void ListShowRow(const std::string& control, int row);
+
+    // Date picker: the date and time it holds. A new picker holds its window's creation time.
+    DateTimeValue DateValue(const std::string& control) const;
+    void SetDateValue(const std::string& control, const DateTimeValue& value);
+
+    // Puts the keyboard focus into a control (an edit box, say).
+    void SetFocus(const std::string& control);
 
     // Tab control: the chosen page. Choosing a page shows its controls and hides those of the other pages.
     int TabPage(const std::string& control) const;
@@ -202,6 +229,12 @@ protected:
     virtual int DoTabPage(int index) const = 0;
     virtual void DoSetTabPage(int index, int page) = 0;
     virtual int DoShowMenu(int menuIndex) = 0;
+    virtual std::vector<ListRow> DoListRows(int index) const;  // by default row by row through DoListCell
+    virtual void DoSetListRows(int index, const std::vector<ListRow>& rows);  // cells: one per column
+    virtual void DoListShowRow(int, int) {}
+    virtual DateTimeValue DoDateValue(int index) const = 0;
+    virtual void DoSetDateValue(int index, const DateTimeValue& value) = 0;
+    virtual void DoSetFocus(int index) = 0;
 
     // Throws std::out_of_range unless 0 <= row < the list's row count.
     void CheckRow(int index, int row) const;
@@ -217,9 +250,25 @@ using FormBinder = std::function<void(Form& window)>;
 
 // How handlers open the program's other windows: Win32Dialogs (runtime/form_win32.h) opens real windows,
 // ModelDialogs (runtime/form_model.h) in-memory ones that a test works through.
+enum class MessageIcon { None, Error, Warning, Information };
+enum class MessageButtons { Ok, OkCancel };
+enum class MessageAnswer { Ok, Cancel };
+
+// A message box: task-modal, its text and title GBK. A box without a title of its own shows "信息：".
+struct Message {
+    std::string text;
+    std::string title;
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+    bool operator==(const Message&) const = default;
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
+    // Shows a message box and returns the person's answer (closing the box, or Esc, answers Cancel when
+    // there is a Cancel button, else OK).
+    virtual MessageAnswer ShowMessage(const Message& message) = 0;
     // Makes the window of `design`, lets `bind` bind its handlers, opens it modally over `owner` (disabled
     // meanwhile) and returns once the window is closed.
     virtual void ShowModal(const WindowSpec& design, Form& owner, const FormBinder& bind) = 0;

@@ -814,6 +814,73 @@ int Win32Form::DoListAddRow(int index, const std::vector<std::string>& cells) {
     return row;
 }
 
+void Win32Form::DoSetListRows(int index, const std::vector<ListRow>& rows) {
+    // Drawing is off while the rows go in, and the list reserves room for all of them first: the list is
+    // drawn once, at the end, instead of after every row.
+    HWND handle = Need(controls_[index].handle);
+    ++quietDepth_;
+    SendMessageW(handle, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(handle, LVM_DELETEALLITEMS, 0, 0);
+    std::vector<std::int64_t>& values = controls_[index].rowValues;
+    values.clear();
+    values.reserve(rows.size());
+    SendMessageW(handle, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows.size()), 0);
+    bool refused = false;
+    for (const ListRow& row : rows) {
+        std::wstring first = Wide(row.cells.empty() ? std::string() : row.cells[0]);
+        LVITEMW item{};
+        item.mask = LVIF_TEXT | LVIF_PARAM;
+        item.iItem = static_cast<int>(values.size());
+        item.pszText = first.data();
+        item.lParam = static_cast<LPARAM>(values.size());
+        int added = static_cast<int>(SendMessageW(handle, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        if (added < 0) {
+            refused = true;
+            break;
+        }
+        values.push_back(row.value);
+        for (size_t column = 1; column < row.cells.size(); ++column) {
+            if (row.cells[column].empty()) continue;
+            std::wstring text = Wide(row.cells[column]);
+            LVITEMW cell{};
+            cell.iSubItem = static_cast<int>(column);
+            cell.pszText = text.data();
+            SendMessageW(handle, LVM_SETITEMTEXTW, static_cast<WPARAM>(added), reinterpret_cast<LPARAM>(&cell));
+        }
+    }
+    SendMessageW(handle, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(handle, nullptr, TRUE);
+    --quietDepth_;
+    if (refused) throw std::runtime_error("window " + Design().name + ": the list refused a row");
+}
+
+void Win32Form::DoListShowRow(int index, int row) {
+    SendMessageW(Need(controls_[index].handle), LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+}
+
+DateTimeValue Win32Form::DoDateValue(int index) const {
+    SYSTEMTIME time{};
+    if (SendMessageW(Need(controls_[index].handle), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&time)) != GDT_VALID) {
+        GetLocalTime(&time);
+    }
+    return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
+}
+
+void Win32Form::DoSetDateValue(int index, const DateTimeValue& value) {
+    SYSTEMTIME time{};
+    time.wYear = static_cast<WORD>(value.year);
+    time.wMonth = static_cast<WORD>(value.month);
+    time.wDay = static_cast<WORD>(value.day);
+    time.wHour = static_cast<WORD>(value.hour);
+    time.wMinute = static_cast<WORD>(value.minute);
+    time.wSecond = static_cast<WORD>(value.second);
+    ++quietDepth_;
+    SendMessageW(Need(controls_[index].handle), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
+    --quietDepth_;
+}
+
+void Win32Form::DoSetFocus(int index) { ::SetFocus(Need(controls_[index].handle)); }
+
 int Win32Form::DoListRowCount(int index) const {
     return static_cast<int>(SendMessageW(Need(controls_[index].handle), LVM_GETITEMCOUNT, 0, 0));
 }
@@ -976,6 +1043,19 @@ void Win32Dialogs::ShowModal(const WindowSpec& design, Form& owner, const FormBi
     Win32Form window(design);
     if (bind) bind(window);
     window.ShowModal(ownerHandle);
+}
+
+MessageAnswer Win32Dialogs::ShowMessage(const Message& message) {
+    UINT type = MB_TASKMODAL | (message.buttons == MessageButtons::OkCancel ? MB_OKCANCEL : MB_OK);
+    switch (message.icon) {
+    case MessageIcon::Error: type |= MB_ICONERROR; break;
+    case MessageIcon::Warning: type |= MB_ICONWARNING; break;
+    case MessageIcon::Information: type |= MB_ICONINFORMATION; break;
+    case MessageIcon::None: break;
+    }
+    std::wstring title = Wide(message.title.empty() ? std::string("信息：") : message.title);
+    int answer = MessageBoxW(nullptr, Wide(message.text).c_str(), title.c_str(), type);
+    return answer == IDOK ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 
 }  // namespace runtime

@@ -91,6 +91,11 @@ protected:
     int DoTabPage(int index) const override;
     void DoSetTabPage(int index, int page) override;
     int DoShowMenu(int menuIndex) override;
+    void DoSetListRows(int index, const std::vector<ListRow>& rows) override;
+    void DoListShowRow(int index, int row) override;
+    DateTimeValue DoDateValue(int index) const override;
+    void DoSetDateValue(int index, const DateTimeValue& value) override;
+    void DoSetFocus(int index) override;
 
 private:
     struct Picture;  // a decoded picture, ready to paint
@@ -135,6 +140,8 @@ class Win32Dialogs : public Dialogs {
 public:
     explicit Win32Dialogs(HWND fallbackOwner = nullptr) : fallbackOwner_(fallbackOwner) {}
     void ShowModal(const WindowSpec& design, Form& owner, const FormBinder& bind) override;
+    // A task-modal MessageBox.
+    MessageAnswer ShowMessage(const Message& message) override;
 
 private:
     HWND fallbackOwner_;
