@@ -1,0 +1,191 @@
+// The server records and their text rules. This file is compiled with GBK as its execution character set,
+// so the Chinese literals below are GBK bytes, the same as every text the functions take and give.
+#include "catalogue/server_records.h"
+
+#include <cstddef>
+#include <utility>
+
+#include "runtime/text_codec.h"
+
+namespace catalogue {
+namespace {
+
+const char kMyServer[] = "我的服务器";
+const char kFullWidthSpace[] = "\xA1\xA1";
+
+// The length in bytes of the GBK character that starts at text[pos]: 2 for a lead byte with a byte after
+// it, otherwise 1.
+size_t CharLength(const std::string& text, size_t pos) {
+    unsigned char byte = static_cast<unsigned char>(text[pos]);
+    if (byte >= 0x81 && byte <= 0xFE && pos + 1 < text.size()) return 2;
+    return 1;
+}
+
+// The text cut into its GBK characters, each one or two bytes.
+std::vector<std::string> SplitChars(const std::string& text) {
+    std::vector<std::string> chars;
+    for (size_t pos = 0; pos < text.size();) {
+        size_t length = CharLength(text, pos);
+        chars.push_back(text.substr(pos, length));
+        pos += length;
+    }
+    return chars;
+}
+
+bool IsBlank(const std::string& ch) { return ch == " " || ch == kFullWidthSpace; }
+
+bool IsForbiddenInFileName(const std::string& ch) {
+    if (ch.size() != 1) return false;
+    unsigned char byte = static_cast<unsigned char>(ch[0]);
+    if (byte < 0x20 || byte == 0x7F) return true;
+    switch (byte) {
+    case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The six columns of table Server in the order the program writes them, with the entry's field for each.
+struct Column {
+    const char* name;
+    std::string ServerEntry::*field;
+};
+const Column kColumns[] = {
+    {"ip", &ServerEntry::ip},     {"port", &ServerEntry::port}, {"user", &ServerEntry::user},
+    {"password", &ServerEntry::password}, {"note", &ServerEntry::note}, {"dqsj", &ServerEntry::dqsj},
+};
+
+bool WriteColumns(ConfigDatabase& db, const ServerEntry& entry) {
+    for (const Column& column : kColumns) {
+        if (!db.WriteText(column.name, entry.*column.field)) return false;
+    }
+    return true;
+}
+
+// The condition selecting the rows with this ip and port.
+std::string IpPortCondition(const std::string& ip, const std::string& port) {
+    return "ip=" + SqlText(ip) + " and port=" + SqlText(port);
+}
+
+}  // namespace
+
+std::string TrimBlanks(const std::string& gbk) {
+    std::vector<std::string> chars = SplitChars(gbk);
+    size_t first = 0;
+    size_t end = chars.size();
+    while (first < end && IsBlank(chars[first])) ++first;
+    while (end > first && IsBlank(chars[end - 1])) --end;
+    std::string result;
+    for (size_t i = first; i < end; ++i) result += chars[i];
+    return result;
+}
+
+int ClassicRandom::Next() {
+    state_ = state_ * 214013u + 2531011u;  // unsigned arithmetic wraps modulo 2^32
+    return static_cast<int>((state_ >> 16) & 0x7FFF);
+}
+
+std::string DefaultNote() {
+    ClassicRandom random(999);
+    int number = random.Next() % 999 + 1;
+    return std::string(kMyServer) + std::to_string(number);
+}
+
+std::string NoteForAdd(const std::string& typed) {
+    std::string note = TrimBlanks(typed);
+    return note.empty() ? DefaultNote() : note;
+}
+
+std::string NoteForModify(const std::string& typed) { return typed.empty() ? std::string(kMyServer) : typed; }
+
+std::string ConnectionFileName(const std::string& note) {
+    std::string name;
+    for (const std::string& ch : SplitChars(TrimBlanks(note))) {
+        if (ch == " ") continue;
+        name += IsForbiddenInFileName(ch) ? std::string("_") : ch;
+    }
+    return name;
+}
+
+std::string ConnectionFilePath(const std::string& note) {
+    return "C:\\Windows\\Temp\\" + ConnectionFileName(note) + ".rdp";
+}
+
+std::string SqlText(const std::string& value) {
+    std::string literal = "'";
+    for (char c : value) {
+        literal += c;
+        if (c == '\'') literal += '\'';
+    }
+    literal += '\'';
+    return literal;
+}
+
+std::string MissingFieldMessage(const ServerEntry& entry) {
+    if (entry.ip.empty()) return "服务器IP不能为空...";
+    if (entry.user.empty()) return "服务器用户名不能为空...";
+    if (entry.password.empty()) return "服务器密码不能为空...";
+    if (entry.port.empty()) return "服务器端口不能为空...";
+    return "";
+}
+
+std::string ColumnLimitMessage(const ServerEntry& entry) {
+    struct Limit {
+        const std::string& value;
+        size_t maxLength;
+        const char* message;
+    };
+    const Limit limits[] = {
+        {entry.ip, 20, "服务器IP不能超过20个字符..."},
+        {entry.port, 10, "服务器端口不能超过10个字符..."},
+        {entry.user, 20, "服务器用户名不能超过20个字符..."},
+        {entry.password, 20, "服务器密码不能超过20个字符..."},
+        {entry.note, 255, "备注不能超过255个字符..."},
+        {entry.dqsj, 20, "到期时间不能超过20个字符..."},
+    };
+    for (const Limit& limit : limits) {
+        if (runtime::GbkToUtf16(limit.value).size() > limit.maxLength) return limit.message;
+    }
+    return "";
+}
+
+bool LoadServers(ConfigDatabase& db, std::vector<ServerEntry>& out) {
+    if (!db.OpenTable("Server")) return false;
+    const int count = db.RecordCount();
+    if (!db.LastError().empty()) return false;
+    std::vector<ServerEntry> servers;
+    for (int i = 0; i < count; ++i) {
+        ServerEntry entry;
+        for (const Column& column : kColumns) {
+            entry.*column.field = db.ReadText(column.name);
+            if (!db.LastError().empty()) return false;
+        }
+        servers.push_back(entry);
+        if (!db.NextRow()) return false;
+    }
+    out = std::move(servers);
+    return true;
+}
+
+bool AddServer(ConfigDatabase& db, const ServerEntry& entry) {
+    return db.OpenTable("Server") && db.AddRow() && WriteColumns(db, entry) && db.SaveRow();
+}
+
+bool FindServer(ConfigDatabase& db, const std::string& ip, const std::string& port) {
+    if (!db.OpenFiltered("Server", IpPortCondition(ip, port))) return false;
+    if (db.RecordCount() == 0) return false;
+    std::string foundPort = db.ReadText("port");
+    if (!db.LastError().empty()) return false;
+    std::string foundIp = db.ReadText("ip");
+    if (!db.LastError().empty()) return false;
+    return foundPort == port && foundIp == ip;
+}
+
+bool SaveFoundServer(ConfigDatabase& db, const ServerEntry& entry) { return WriteColumns(db, entry) && db.SaveRow(); }
+
+bool DeleteServers(ConfigDatabase& db, const std::string& ip, const std::string& port) {
+    return db.Execute("delete from Server where " + IpPortCondition(ip, port));
+}
+
+}  // namespace catalogue
