@@ -18,6 +18,7 @@
 
 #include "app/app_state.h"
 #include "app/program.h"
+#include "app/server_catalogue.h"
 #include "app/startup_loader.h"
 #include "catalogue/config_database.h"
 #include "jet/value.h"
@@ -104,11 +105,29 @@ public:
     void Run(const std::function<void()>& work) override { ui::RunOnMainWindowThread(work); }
 };
 
+// MainWindow's controls as its handlers see them (set when the window's handlers are bound).
+runtime::Form* mainForm = nullptr;
+
+// The windows the handlers open: the settings dialogs, the server editor and the message boxes.
+runtime::Win32Dialogs& Dialogs() {
+    static runtime::Win32Dialogs dialogs;
+    return dialogs;
+}
+
+// The server list, its menu and the server editor. Never destroyed, like the window it serves.
+ServerCatalogue& Catalogue() {
+    static ServerCatalogue* catalogue = new ServerCatalogue({&App().Database, &App().DatabaseLock, &Dialogs(),
+                                                             [](const std::string& path) {
+                                                                 DeleteFileW(wide(path).c_str());
+                                                             }});
+    return *catalogue;
+}
+
 DWORD WINAPI StartupLoaderThread(LPVOID) {
     MainWindowUiThread ui;
     AppState& state = App();
     LoaderContext context(state.Database, state.DatabaseLock, ui);
-    RunStartupLoader(StartupSteps(), context);
+    RunStartupLoader(StartupSteps([](LoaderContext& loader) { LoadServerListAtStartup(loader, *mainForm); }), context);
     // A mark that the loader has finished, for tools that watch the program start (the start-up benchmark).
     context.OnUiThread([] {
         SetPropW(reinterpret_cast<HWND>(ui::MainWindowHandle()), L"QuillonLoaded", reinterpret_cast<HANDLE>(1));
@@ -199,10 +218,40 @@ void OnMainWindowCreated() {
     state.MonitorStop = 0;
 }
 
-void OnMainWindowPositionChanged(int, int) {}
+// Hides a shown main window into the notification area, or shows a hidden one in front of the other windows
+// without leaving it topmost. A window hidden while minimised comes back restored.
+void ToggleMainWindow() {
+    HWND window = reinterpret_cast<HWND>(ui::MainWindowHandle());
+    if (!window) return;
+    if (IsWindowVisible(window)) {
+        ShowWindow(window, SW_HIDE);
+        return;
+    }
+    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    ShowWindow(window, SW_SHOW);
+    session::SetWindowZOrder(reinterpret_cast<session::WindowHandle>(window), true);
+    session::DelayWithMessages(200);
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+}
 
+// Minimising the main window hides it into the notification area.
+void OnMainWindowPositionChanged(int, int) {
+    HWND window = reinterpret_cast<HWND>(ui::MainWindowHandle());
+    if (window && IsIconic(window) && IsWindowVisible(window)) ToggleMainWindow();
+}
+
+// The close question: OK ends the program, Cancel hides the window into the notification area.
 void OnMainWindowCloseRequested() {
-    // Until the main window hides to the notification area, closing it ends the program.
+    runtime::MessageAnswer answer = Dialogs().ShowMessage(
+        {"确认是否关闭", "提示:", runtime::MessageIcon::None, runtime::MessageButtons::OkCancel});
+    if (answer != runtime::MessageAnswer::Ok) {
+        HWND window = reinterpret_cast<HWND>(ui::MainWindowHandle());
+        if (window && IsWindowVisible(window)) ToggleMainWindow();
+        return;
+    }
+    RemoveTrayIcon();
+    App().MonitorStop = 1;
     ui::DestroyMainWindow();
     closeDatabase();
     PostQuitMessage(0);
@@ -229,8 +278,12 @@ int RunProgram() {
     events.closeRequested = &OnMainWindowCloseRequested;
     events.destroying = &OnMainWindowDestroying;
     events.bind = [](runtime::Form& window) {
-        static runtime::Win32Dialogs dialogs;
-        ui::BindSettingsButtons(window, dialogs);
+        mainForm = &window;
+        ui::BindSettingsButtons(window, Dialogs());
+        Catalogue().BindMainWindow(window);
+        window.On("按钮最小化", runtime::FormEvent::Click, [](const runtime::FormEventArgs&) {
+            ShowWindow(reinterpret_cast<HWND>(ui::MainWindowHandle()), SW_HIDE);
+        });
     };
     if (!ui::LoadMainWindow(std::move(events))) return 0;
 

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 namespace app {
 
@@ -28,11 +29,11 @@ void LoaderContext::OnUiThread(const std::function<void()>& change) {
     ui_.Run(change);
 }
 
-std::vector<LoaderStep> StartupSteps() {
+std::vector<LoaderStep> StartupSteps(std::function<void(LoaderContext&)> refreshServerList) {
     // The work of each step is written with the part of the program it belongs to; until then the step is
     // reserved here, in its place.
     return {
-        {"RefreshServerList", nullptr},
+        {"RefreshServerList", std::move(refreshServerList)},
         {"BuildDisplayModeList", nullptr},
         {"LoadConnectionProfile", nullptr},
     };

@@ -54,9 +54,9 @@ struct LoaderStep {
     std::function<void(LoaderContext&)> run;
 };
 
-// The loader's steps in the order they run: RefreshServerList, BuildDisplayModeList,
-// LoadConnectionProfile.
-std::vector<LoaderStep> StartupSteps();
+// The loader's steps in the order they run: RefreshServerList (the work given here), BuildDisplayModeList,
+// LoadConnectionProfile. A step given no work is reserved.
+std::vector<LoaderStep> StartupSteps(std::function<void(LoaderContext&)> refreshServerList = nullptr);
 
 // Runs each step that has work, once, in order. A step that throws does not stop the ones after it; the
 // return value lists the steps that failed as "name: message".

@@ -244,10 +244,12 @@ bool ModelForm::TypeText(const std::string& control, const std::string& text) {
 bool ModelForm::PressRow(const std::string& control, int row, const char* what, FormEvent press) {
     int index = Reachable(control, what, {ControlKind::ListView});
     if (index < 0) return false;
-    CheckRow(index, row);
+    if (row != -1 || press != FormEvent::RowRightClick) CheckRow(index, row);
     FormEventArgs args;
     args.row = row;
-    if (state_[index].selection != row) {
+    if (row == -1) {
+        state_[index].selection = -1;  // a press beside the rows clears the selection
+    } else if (state_[index].selection != row) {
         state_[index].selection = row;
         Raise(index, FormEvent::SelectionChanged, args);
     }

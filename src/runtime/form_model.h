@@ -34,7 +34,8 @@ public:
     bool ChooseDate(const std::string& control, int year, int month, int day);
     bool TypeText(const std::string& control, const std::string& text);  // replaces an edit box's text
     bool SelectRow(const std::string& control, int row);          // list view; SelectionChanged, then Click
-    bool RightClickRow(const std::string& control, int row);      // selects the row; RowRightClick
+    // Selects the row (row -1: a click beside the rows, which clears the selection); RowRightClick.
+    bool RightClickRow(const std::string& control, int row);
     bool ClickColumn(const std::string& control, int column);     // ColumnClick
     // The window: Open raises Created and shows it; MoveWindowTo raises Moved; RequestClose raises
     // CloseRequested, or closes the window when no handler is bound.

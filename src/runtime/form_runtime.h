@@ -31,7 +31,7 @@ enum class FormEvent {
     SelectionChanged,  // drop-down list or tab control chosen by the person; list view row selected
     PositionChanged,   // track bar moved by the person
     DateChosen,        // date picker: args.year, args.month, args.day
-    RowRightClick,     // list view: right button on a row (args.row)
+    RowRightClick,     // list view: right button on a row (args.row), or beside the rows (args.row -1)
     ColumnClick,       // list view: column header clicked (args.column)
     // The window (bound with the control name "")
     Created,         // after the controls exist, before the window is first shown

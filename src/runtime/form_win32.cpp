@@ -314,6 +314,19 @@ bool Win32Form::CreateControl(int index) {
             SendMessageW(handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
         }
         SendMessageW(handle, CB_SETCURSEL, static_cast<WPARAM>(design.selection), 0);
+        // Windows sizes the closed box from the font, taller than the table's height: its selection field is
+        // made shorter by the difference (measured again, since the box's frame may not follow pixel for pixel).
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            RECT box{};
+            GetWindowRect(handle, &box);
+            int excess = static_cast<int>(box.bottom - box.top) - design.height;
+            LRESULT field = SendMessageW(handle, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+            if (excess == 0 || field == CB_ERR || field - excess <= 0) break;
+            SendMessageW(handle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field - excess);
+        }
+        break;
+    case ControlKind::Edit:
+        SendMessageW(handle, EM_SETLIMITTEXT, 0, 0);  // no length limit (Windows' default is some 32,000)
         break;
     case ControlKind::PictureBox:
         if (design.picture) {
@@ -520,7 +533,7 @@ bool Win32Form::OnNotify(int index, const NMHDR& header, LRESULT* result) {
             }
             if (header.code == NM_CLICK) Fire(index, FormEvent::Click, args);
             if (header.code == NM_DBLCLK) Fire(index, FormEvent::DoubleClick, args);
-            if (header.code == NM_RCLICK && args.row >= 0) Fire(index, FormEvent::RowRightClick, args);
+            if (header.code == NM_RCLICK) Fire(index, FormEvent::RowRightClick, args);
             return true;
         }
         case LVN_COLUMNCLICK:

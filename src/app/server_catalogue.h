@@ -1,0 +1,84 @@
+// The server catalogue as the person works with it: the server list of MainWindow, its right-click menu
+// ("添加服务器", "修改服务器", "删除服务器"), the server editor in its two modes, and the header-click sort.
+// Every handler runs on the user-interface thread; the database is used only while holding its lock.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/server_list_sort.h"
+#include "app/startup_loader.h"
+#include "catalogue/config_database.h"
+#include "catalogue/server_records.h"
+#include "runtime/form_runtime.h"
+
+namespace app {
+
+// The server list of MainWindow and its columns.
+inline constexpr char kServerList[] = "超级列表框1";
+enum ServerListColumn {
+    kColumnUser = 0,      // hidden
+    kColumnPassword = 1,  // hidden
+    kColumnNumber = 2,    // 1 .. n from the top
+    kColumnState = 3,     // "", "已连接" or "-----"
+    kColumnIp = 4,
+    kColumnPort = 5,
+    kColumnNote = 6,
+    kColumnExpiry = 7,
+};
+inline constexpr char kConnectedState[] = "已连接";
+
+// The list rows of `servers` in their order: sequence numbers 1 .. n, empty state cells, item value 0.
+std::vector<runtime::ListRow> ServerListRows(const std::vector<catalogue::ServerEntry>& servers);
+
+// What the catalogue's handlers use besides the windows.
+struct CatalogueServices {
+    catalogue::ConfigDatabase* database = nullptr;
+    std::mutex* databaseLock = nullptr;
+    runtime::Dialogs* dialogs = nullptr;
+    // Removes a file (a connection file of a deleted server); a missing file is not an error.
+    std::function<void(const std::string& path)> deleteFile;
+};
+
+// The start-up loader's RefreshServerList: reads table Server on the loader's thread (holding the database
+// lock), then fills the list on the user-interface thread.
+void LoadServerListAtStartup(LoaderContext& context, runtime::Form& mainWindow);
+
+class ServerCatalogue {
+public:
+    enum EditorMode { kAdd = 1, kModify = 2 };
+
+    explicit ServerCatalogue(CatalogueServices services);
+
+    // Binds MainWindow's list events: right-click on a row shows menu "菜单" and runs the chosen item,
+    // a header click sorts.
+    void BindMainWindow(runtime::Form& mainWindow);
+
+    // Refills the server list from table Server, in table order. A database that cannot be read leaves the
+    // list empty.
+    void RefreshServerList(runtime::Form& mainWindow);
+
+    // The menu items.
+    void BeginAddServer(runtime::Form& mainWindow);
+    void BeginModifyServer(runtime::Form& mainWindow);
+    void DeleteSelectedServer(runtime::Form& mainWindow);
+
+    // The mode the editor was last opened in (kAdd or kModify; 0 before the first time).
+    int ServerEditorMode() const { return editorMode_; }
+    const ServerListSorter& Sorter() const { return sorter_; }
+
+private:
+    void OpenEditor(runtime::Form& mainWindow);
+    void InitServerEditor(runtime::Form& editor, runtime::Form& mainWindow);
+    void SaveServerEntry(runtime::Form& editor, runtime::Form& mainWindow);
+    // Shows a message box with the default title and an OK button.
+    void Say(const std::string& text, runtime::MessageIcon icon);
+
+    CatalogueServices services_;
+    int editorMode_ = 0;
+    ServerListSorter sorter_;
+};
+
+}  // namespace app
