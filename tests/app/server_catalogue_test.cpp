@@ -380,3 +380,40 @@ TEST(ServerListRowsTest, RowsCarryTheHiddenFieldsNumbersAndEmptyStates) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs the user-interface work at once, noting whether the database lock was free while it ran.
+class InlineUiThread final : public app::UiThread {
+public:
+    explicit InlineUiThread(std::mutex& lock) : lock_(lock) {}
+    void Run(const std::function<void()>& work) override {
+        bool free = lock_.try_lock();
+        if (free) lock_.unlock();
+        lockFreeEveryTime = lockFreeEveryTime && free;
+        ++runs;
+        work();
+    }
+    bool lockFreeEveryTime = true;
+    int runs = 0;
+
+private:
+    std::mutex& lock_;
+};
+
+TEST_F(ServerCatalogueTest, TheStartUpStepFillsTheListOnTheUiThreadWithTheDatabaseLockReleased) {
+    ASSERT_TRUE(catalogue::AddServer(database_, {"10.0.0.1", "3389", "u", "p", "a", ""}));
+    ASSERT_TRUE(catalogue::AddServer(database_, {"10.0.0.2", "22", "u", "p", "b", ""}));
+    main_.SetListRows(kList, {{{"stale"}, 7}});
+    InlineUiThread ui(lock_);
+    app::LoaderContext context(database_, lock_, ui);
+    std::vector<app::LoaderStep> steps =
+        app::StartupSteps([this](app::LoaderContext& loader) { app::LoadServerListAtStartup(loader, main_); });
+    EXPECT_TRUE(app::RunStartupLoader(steps, context).empty());
+    EXPECT_EQ(ui.runs, 1);
+    EXPECT_TRUE(ui.lockFreeEveryTime);
+    EXPECT_EQ(ListColumn(4), (std::vector<std::string>{"10.0.0.1", "10.0.0.2"}));
+    EXPECT_EQ(ListColumn(2), (std::vector<std::string>{"1", "2"}));
+}
+
+}  // namespace
