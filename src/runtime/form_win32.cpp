@@ -12,8 +12,6 @@
 namespace runtime {
 namespace {
 
-// The Win32Form a control belongs to, on every control it creates.
-constexpr wchar_t kFormProperty[] = L"QuillonForm";
 constexpr wchar_t kPictureClass[] = L"QuillonPicture";
 constexpr int kFirstControlId = 1000;
 // The drop-down part of a drop-down list: Windows takes the height given at creation as the height of the
@@ -53,7 +51,26 @@ bool IsContainer(ControlKind kind) {
 void RemoveDesignerName(HWND handle) {
     ATOM atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(RemovePropW(handle, kDesignerNameProperty)));
     if (atom) GlobalDeleteAtom(atom);
-    RemovePropW(handle, kFormProperty);
+}
+
+// The font of every tab control's page names: SimSun 9 pt. Made on first use and kept for the program's life:
+// finding SimSun is slow under Wine, and every window with a tab control uses the same font.
+HFONT TabFont() {
+    static HFONT font = [] {
+        LOGFONTW description{};
+        description.lfHeight = -12;
+        description.lfCharSet = GB2312_CHARSET;
+        wcscpy(description.lfFaceName, L"SimSun");
+        return CreateFontIndirectW(&description);
+    }();
+    return font;
+}
+
+// The Win32Form a control belongs to: CreateControl keeps it in the control's GWLP_USERDATA. Read from the
+// window itself, so the procedures, which ask for it on every message of every control, need no round trip
+// to the window server (Wine answers a window property, GetPropW, only through the server).
+Win32Form* FormOfControl(HWND handle) {
+    return reinterpret_cast<Win32Form*>(GetWindowLongPtrW(handle, GWLP_USERDATA));
 }
 
 FormEventArgs MouseArgs(WPARAM wParam, LPARAM lParam) {
@@ -122,7 +139,6 @@ Win32Form::Win32Form(WindowSpec design) : Form(std::move(design)) { controls_.re
 
 Win32Form::~Win32Form() {
     if (IsOpen()) window_.Destroy();
-    if (tabFont_) DeleteObject(tabFont_);
 }
 
 bool Win32Form::Create(HWND owner) {
@@ -189,11 +205,6 @@ bool Win32Form::Create(HWND owner) {
     if (!window_.Create(frame, std::move(events))) return false;
 
     whiteBrush_ = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    LOGFONTW tabFont{};
-    tabFont.lfHeight = -12;
-    tabFont.lfCharSet = GB2312_CHARSET;
-    wcscpy(tabFont.lfFaceName, L"SimSun");
-    tabFont_ = CreateFontIndirectW(&tabFont);
 
     ++quietDepth_;
     try {
@@ -299,8 +310,9 @@ bool Win32Form::CreateControl(int index) {
     Control& control = controls_[static_cast<size_t>(index)];
     control.handle = handle;
     SetDesignerName(handle, design.name);
-    SetPropW(handle, kFormProperty, this);
-    HFONT font = design.kind == ControlKind::TabControl && tabFont_ ? tabFont_ : window_.Font();
+    SetWindowLongPtrW(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));  // FormOfControl
+    HFONT tabFont = TabFont();
+    HFONT font = design.kind == ControlKind::TabControl && tabFont ? tabFont : window_.Font();
     SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
     switch (design.kind) {
@@ -315,14 +327,18 @@ bool Win32Form::CreateControl(int index) {
         }
         SendMessageW(handle, CB_SETCURSEL, static_cast<WPARAM>(design.selection), 0);
         // Windows sizes the closed box from the font, taller than the table's height: its selection field is
-        // made shorter by the difference (measured again, since the box's frame may not follow pixel for pixel).
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            RECT box{};
-            GetWindowRect(handle, &box);
-            int excess = static_cast<int>(box.bottom - box.top) - design.height;
+        // made shorter by the difference. Measured again after each change: Wine answers a field height 2
+        // pixels above the one it was given, so one step may not be enough.
+        {
             LRESULT field = SendMessageW(handle, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-            if (excess == 0 || field == CB_ERR || field - excess <= 0) break;
-            SendMessageW(handle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field - excess);
+            for (int attempt = 0; attempt < 4 && field != CB_ERR; ++attempt) {
+                RECT box{};
+                GetWindowRect(handle, &box);
+                int excess = static_cast<int>(box.bottom - box.top) - design.height;
+                if (excess == 0 || field - excess <= 0) break;
+                field -= excess;
+                SendMessageW(handle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+            }
         }
         break;
     case ControlKind::Edit:
@@ -336,7 +352,7 @@ bool Win32Form::CreateControl(int index) {
                 DestroyWindow(handle);
                 throw std::logic_error("window " + Design().name + ", picture box \"" + design.name + "\": " + error);
             }
-            SetWindowLongPtrW(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(picture.get()));
+            control.picture = picture.get();
             pictures_.push_back(std::move(picture));
         }
         break;
@@ -482,6 +498,24 @@ bool Win32Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
     case WM_LBUTTONDOWN:
         Fire(-1, FormEvent::MouseDown, MouseArgs(wParam, lParam));
         return false;
+    // The keyboard focus stays with its control while the window is away: it is remembered when the window
+    // loses the activation and handed back when the window gets the focus again (on activation the window
+    // itself is given the focus first). SetFocus sets what is remembered, so a focus given before the window
+    // shows lands when it shows.
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focused = GetFocus();
+            if (focused && IsChild(Handle(), focused)) focus_ = focused;
+        }
+        return false;
+    case WM_SETFOCUS:
+        if (focus_ && IsWindow(focus_) && IsChild(Handle(), focus_) && IsWindowVisible(focus_) &&
+            IsWindowEnabled(focus_)) {
+            ::SetFocus(focus_);
+            *result = 0;
+            return true;
+        }
+        return false;
     default:
         return false;
     }
@@ -598,7 +632,7 @@ bool Win32Form::RefuseHeaderChange(int index, const NMHDR& header) const {
 }
 
 LRESULT CALLBACK Win32Form::ControlProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-    Win32Form* form = static_cast<Win32Form*>(GetPropW(handle, kFormProperty));
+    Win32Form* form = FormOfControl(handle);
     int index = form ? form->IndexOfHandle(handle) : -1;
     if (index < 0) return DefWindowProcW(handle, message, wParam, lParam);
     WNDPROC previous = form->controls_[static_cast<size_t>(index)].previous;
@@ -635,11 +669,10 @@ LRESULT CALLBACK Win32Form::ControlProcedure(HWND handle, UINT message, WPARAM w
     return CallWindowProcW(previous, handle, message, wParam, lParam);
 }
 
-void Win32Form::PaintPicture(HWND handle, HDC dc) {
+void Win32Form::PaintPicture(HWND handle, HDC dc, const Picture* picture) {
     RECT client{};
     GetClientRect(handle, &client);
     FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-    const Picture* picture = reinterpret_cast<const Picture*>(GetWindowLongPtrW(handle, GWLP_USERDATA));
     if (!picture || !picture->bitmap) return;
     // Natural size from the top-left corner, never scaled; what does not fit the box is cut off.
     HDC source = CreateCompatibleDC(dc);
@@ -651,18 +684,19 @@ void Win32Form::PaintPicture(HWND handle, HDC dc) {
 }
 
 LRESULT CALLBACK Win32Form::PictureProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-    Win32Form* form = static_cast<Win32Form*>(GetPropW(handle, kFormProperty));
+    Win32Form* form = FormOfControl(handle);
     int index = form ? form->IndexOfHandle(handle) : -1;
+    const Picture* picture = index >= 0 ? form->controls_[static_cast<size_t>(index)].picture : nullptr;
     switch (message) {
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(handle, &paint);
-        PaintPicture(handle, dc);
+        PaintPicture(handle, dc, picture);
         EndPaint(handle, &paint);
         return 0;
     }
     case WM_PRINTCLIENT:
-        PaintPicture(handle, reinterpret_cast<HDC>(wParam));
+        PaintPicture(handle, reinterpret_cast<HDC>(wParam), picture);
         return 0;
     case WM_ERASEBKGND:
         return 1;  // WM_PAINT fills the whole box
@@ -892,7 +926,10 @@ void Win32Form::DoSetDateValue(int index, const DateTimeValue& value) {
     --quietDepth_;
 }
 
-void Win32Form::DoSetFocus(int index) { ::SetFocus(Need(controls_[index].handle)); }
+void Win32Form::DoSetFocus(int index) {
+    focus_ = Need(controls_[index].handle);
+    ::SetFocus(focus_);
+}
 
 int Win32Form::DoListRowCount(int index) const {
     return static_cast<int>(SendMessageW(Need(controls_[index].handle), LVM_GETITEMCOUNT, 0, 0));

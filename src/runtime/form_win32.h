@@ -105,6 +105,7 @@ private:
         bool visible = true;         // the control's own setting (a hidden tab page hides it too)
         int lastPosition = 0;        // track bar: the position last reported
         bool afterDoubleClick = false;  // picture box: the button is still down from a double-click
+        const Picture* picture = nullptr;  // picture box: what it shows (held in pictures_), or none
         // List view: row values. A row's item data is its index here, so that a row keeps its value when
         // the rows are reordered, and the value keeps 64 bits on 32-bit Windows too.
         std::vector<std::int64_t> rowValues;
@@ -120,7 +121,7 @@ private:
     bool OnCommand(int index, int code);
     bool OnNotify(int index, const NMHDR& header, LRESULT* result);
     static LRESULT CALLBACK ControlProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
-    static void PaintPicture(HWND handle, HDC dc);
+    static void PaintPicture(HWND handle, HDC dc, const Picture* picture);
     static LRESULT CALLBACK PictureProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
     // Whether the header notification would open or resize a hidden column of list `index`.
     bool RefuseHeaderChange(int index, const NMHDR& header) const;
@@ -128,9 +129,9 @@ private:
     Window window_;
     std::vector<Control> controls_;
     std::vector<std::shared_ptr<Picture>> pictures_;
-    HFONT tabFont_ = nullptr;
     HBRUSH whiteBrush_ = nullptr;
     HWND modalOwner_ = nullptr;
+    HWND focus_ = nullptr;  // the control that has the keyboard focus while the window is active
     int quietDepth_ = 0;  // > 0 while the program itself changes a state: no events
 };
 
