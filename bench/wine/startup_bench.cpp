@@ -105,6 +105,35 @@ struct Sample {
     double workingSetMiB = -1;
 };
 
+// quillon.exe asks before it ends ("确认是否关闭", OK and Cancel): answers OK for it, as the person would.
+// The minimal program ends without asking; then there is nothing to answer.
+void AnswerCloseQuestion(DWORD processId, HANDLE process) {
+    for (int i = 0; i < 500 && WaitForSingleObject(process, 10) == WAIT_TIMEOUT; ++i) {
+        struct Search {
+            DWORD processId;
+            HWND found;
+        } search{processId, nullptr};
+        EnumWindows(
+            [](HWND window, LPARAM data) -> BOOL {
+                Search& search = *reinterpret_cast<Search*>(data);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                wchar_t className[16] = {};
+                GetClassNameW(window, className, 16);
+                if (owner == search.processId && IsWindowVisible(window) && wcscmp(className, L"#32770") == 0) {
+                    search.found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+            return;
+        }
+    }
+}
+
 // One start of `exe`: measured until its window is up, then its memory, then a close request.
 Sample RunOnce(const std::wstring& exe, bool named, const std::wstring& loadedProperty) {
     Sample sample;
@@ -143,6 +172,7 @@ Sample RunOnce(const std::wstring& exe, bool named, const std::wstring& loadedPr
         }
         sample.committedMiB = CommittedPrivateMiB(info.hProcess);
         PostMessageW(window, WM_CLOSE, 0, 0);
+        AnswerCloseQuestion(info.dwProcessId, info.hProcess);
     } else {
         std::fprintf(stderr, "%s showed no window within %lu ms\n", Narrow(FileName(exe)).c_str(), kStartLimitMs);
     }

@@ -71,7 +71,7 @@ protected:
     }
     void TearDown() override {
         if (!program_.Started()) return;
-        if (main_ && RequestClose(main_) && program_.WaitForExit(kReactTimeout)) {
+        if (main_ && CloseQuillon(program_, main_) && program_.WaitForExit(kReactTimeout)) {
             EXPECT_EQ(program_.ExitCode(), 0u);
         } else {
             ADD_FAILURE() << "the program did not end on the close request";

@@ -96,9 +96,9 @@ Running StartAndWaitForMainWindow(const std::wstring& exe) {
     return running;
 }
 
-// Ends the copy with a close request and expects a clean end.
+// Ends the copy with a close request, answered with OK, and expects a clean end.
 void CloseAndExpectCleanEnd(Running& running) {
-    ASSERT_TRUE(RequestClose(running.main));
+    ASSERT_TRUE(CloseQuillon(running.program, running.main));
     ASSERT_TRUE(running.program.WaitForExit(kReactTimeout)) << "still running after the close request";
     EXPECT_EQ(running.program.ExitCode(), 0u);
 }
@@ -170,7 +170,8 @@ TEST(StartupTest, AnExistingDatabaseIsOpenedUnchangedAndEscEndsTheProgram) {
     EXPECT_FALSE(FindMessageBox(running.program.Id()).has_value()) << "the database did not open";
 
     ASSERT_TRUE(PressEscape(running.main));
-    ASSERT_TRUE(running.program.WaitForExit(kReactTimeout)) << "Esc did not end the program";
+    ASSERT_TRUE(AnswerCloseQuestion(running.program, true)) << "Esc did not ask the close question";
+    ASSERT_TRUE(running.program.WaitForExit(kReactTimeout)) << "OK did not end the program";
     EXPECT_EQ(running.program.ExitCode(), 0u);
 
     EXPECT_EQ(ReadFileBytes(database), std::optional<std::string>(bytes));

@@ -409,6 +409,44 @@ bool DoubleClickAt(HWND window, int x, int y) {
            PostMessageW(window, WM_LBUTTONUP, 0, point);
 }
 
+bool RightClickAt(HWND window, int x, int y) {
+    POINT screen{x, y};
+    if (!ClientToScreen(window, &screen) || !SetCursorPos(screen.x, screen.y)) return false;
+    // The move reaches the window as input; let it arrive before the click, so that it cannot land in the
+    // middle of the click (a list view takes a move during a right click for the start of a drag).
+    Pause(100);
+    LPARAM point = MAKELPARAM(x, y);
+    return PostMessageW(window, WM_RBUTTONDOWN, MK_RBUTTON, point) && PostMessageW(window, WM_RBUTTONUP, 0, point);
+}
+
+namespace {
+
+LPARAM KeyData(UINT virtualKey, bool release) {
+    const UINT scanCode = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+    LPARAM data = 1 | (static_cast<LPARAM>(scanCode) << 16);
+    if (release) data |= (1LL << 30) | (1LL << 31);
+    return data;
+}
+
+}  // namespace
+
+bool PressKey(HWND window, UINT virtualKey) {
+    return PostMessageW(window, WM_KEYDOWN, virtualKey, KeyData(virtualKey, false)) &&
+           PostMessageW(window, WM_KEYUP, virtualKey, KeyData(virtualKey, true));
+}
+
+bool TypeOver(HWND edit, const std::string& text) {
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(edit, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeout, &ignored)) {
+        return false;
+    }
+    if (text.empty()) {
+        return SendMessageTimeoutW(edit, WM_CHAR, VK_BACK, 1, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeout,
+                                   &ignored) != 0;
+    }
+    return TypeText(edit, text);
+}
+
 bool PressEscape(HWND window) {
     HWND target = window;
     GUITHREADINFO info = {};
@@ -545,6 +583,63 @@ std::vector<std::vector<std::string>> ListRows(HWND listView, int columns) {
 
 int ListSelection(HWND listView) {
     return SendForInt(listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+}
+
+namespace {
+
+// Sends `message` to `window` with a RECT in the window's own process: `in` is written there first, the
+// answer's RECT read back.
+std::optional<RECT> RemoteRect(HWND window, UINT message, WPARAM wParam, const RECT& in) {
+    RemoteBuffer buffer(ProcessIdOf(window), sizeof(RECT));
+    if (!buffer.Ready() || !buffer.Write(0, &in, sizeof in)) return std::nullopt;
+    std::optional<LRESULT> answer = Send(window, message, wParam, reinterpret_cast<LPARAM>(buffer.Address()));
+    RECT out{};
+    if (!answer || *answer == 0 || !buffer.Read(0, &out, sizeof out)) return std::nullopt;
+    return out;
+}
+
+}  // namespace
+
+std::optional<RECT> ListCellRect(HWND listView, int row, int column) {
+    RECT in{};
+    in.top = column;
+    in.left = LVIR_BOUNDS;
+    return RemoteRect(listView, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), in);
+}
+
+bool ClickListHeader(HWND listView, int column) {
+    std::optional<LRESULT> header = Send(listView, LVM_GETHEADER, 0, 0);
+    if (!header || *header == 0) return false;
+    HWND headerWindow = reinterpret_cast<HWND>(*header);
+    std::optional<RECT> item = RemoteRect(headerWindow, HDM_GETITEMRECT, static_cast<WPARAM>(column), RECT{});
+    if (!item || item->right <= item->left) return false;
+    return ClickAt(headerWindow, (item->left + item->right) / 2, (item->top + item->bottom) / 2);
+}
+
+// --- Popup menus -------------------------------------------------------------------------------------------
+
+HWND WaitForPopupMenu(DWORD pid, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : TopLevelWindowsOf(pid)) {
+                if (IsWindowVisible(window) && ClassName(window) == "#32768") {
+                    found = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+bool ChooseMenuItem(HWND menu, int choosable) {
+    if (!PressKey(menu, VK_HOME)) return false;
+    for (int i = 0; i < choosable; ++i) {
+        if (!PressKey(menu, VK_DOWN)) return false;
+    }
+    return PressKey(menu, VK_RETURN);
 }
 
 // --- Message boxes -----------------------------------------------------------------------------------------

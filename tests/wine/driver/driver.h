@@ -135,6 +135,18 @@ bool Click(HWND button);
 bool ClickAt(HWND window, int x, int y);
 bool DoubleClickAt(HWND window, int x, int y);
 
+// A right click (button down and up) at client point (x, y) of `window`, as a person's mouse gives it: the
+// cursor is moved there first and left to settle, then the two button messages are posted. A menu the click
+// opens appears at the cursor, so it opens where the click was.
+bool RightClickAt(HWND window, int x, int y);
+
+// Posts a key press (WM_KEYDOWN then WM_KEYUP of `virtualKey`) to `window` itself.
+bool PressKey(HWND window, UINT virtualKey);
+
+// Replaces an edit's content the way a person does: selects all of it (EM_SETSEL) and types `text` over the
+// selection (TypeText); an empty `text` is a Backspace on the selection.
+bool TypeOver(HWND edit, const std::string& text);
+
 // Esc for the window: posts WM_KEYDOWN / WM_KEYUP VK_ESCAPE to the focus window of the window's thread
 // (or to `window` itself when that thread has no focus window), as the keyboard would. Posting is used rather
 // than keybd_event because it does not depend on which window Wine considers to be in the foreground.
@@ -157,6 +169,22 @@ std::optional<std::string> ListCellText(HWND listView, int row, int column);
 // Every row's first `columns` cells.
 std::vector<std::vector<std::string>> ListRows(HWND listView, int columns);
 int ListSelection(HWND listView);  // the first selected row, -1 when none
+
+// The rectangle (client coordinates of the list view) of cell (row, column), read with LVM_GETSUBITEMRECT
+// through a buffer in the list's process; nothing on failure.
+std::optional<RECT> ListCellRect(HWND listView, int row, int column);
+// Clicks the middle of the header of `column` (its rectangle read with HDM_GETITEMRECT) of a report-view
+// list, as a person clicks a column header to sort by it.
+bool ClickListHeader(HWND listView, int column);
+
+// --- Popup menus -------------------------------------------------------------------------------------------
+// The visible popup menu window (class "#32768") of process `pid`, waiting up to `timeoutMs`; null when none
+// shows.
+HWND WaitForPopupMenu(DWORD pid, DWORD timeoutMs = kReactTimeout);
+// Chooses an item of a shown popup menu with the keyboard, as a person can: Home (the first item), Down
+// `choosable` times, then Enter. `choosable` counts the items that can be chosen, from 0: separators are
+// skipped by the menu itself and not counted. The keys go to the menu's thread, whose menu loop reads them.
+bool ChooseMenuItem(HWND menu, int choosable);
 
 // --- Message boxes -----------------------------------------------------------------------------------------
 struct MessageBoxView {

@@ -23,4 +23,11 @@ Process StartQuillon(const std::wstring& exe);
 // The program's visible main window, waiting up to `timeoutMs`.
 HWND WaitForMainWindow(const Process& program, DWORD timeoutMs = kStartTimeout);
 
+// Answers the close question the program asks when its main window is closed ("确认是否关闭", title "提示:"):
+// OK (the program ends) or Cancel (the window hides). False when no such question appeared.
+bool AnswerCloseQuestion(const Process& program, bool ok);
+
+// Closes the main window as the person does (a close request) and answers the close question with OK.
+bool CloseQuillon(const Process& program, HWND mainWindow);
+
 }  // namespace wine_driver
