@@ -160,9 +160,22 @@ void InitialiseCommonControls() {
 }
 
 bool PreTranslateWindowMessage(const MSG& message) {
-    if (message.message != WM_KEYDOWN || message.wParam != VK_ESCAPE || !message.hwnd) return false;
+    if (message.message != WM_KEYDOWN || !message.hwnd) return false;
     Window* window = Window::FromHandle(GetAncestor(message.hwnd, GA_ROOT));
-    if (!window || !window->escapeCloses_) return false;
+    if (!window) return false;
+    if (message.wParam == VK_TAB) {
+        // Tab and Shift+Tab move the focus through the window's controls in their order, as in a dialog; an
+        // edit box reached this way has its text selected, ready to be typed over.
+        bool backwards = GetKeyState(VK_SHIFT) < 0;
+        HWND next = GetNextDlgTabItem(window->handle_, GetFocus(), backwards);
+        if (!next) return false;
+        SetFocus(next);
+        wchar_t className[16] = {};
+        GetClassNameW(next, className, 16);
+        if (lstrcmpiW(className, L"Edit") == 0) SendMessageW(next, EM_SETSEL, 0, -1);
+        return true;
+    }
+    if (message.wParam != VK_ESCAPE || !window->escapeCloses_) return false;
     // What the close box does: the system command, which DefWindowProc turns into WM_CLOSE.
     SendMessageW(window->handle_, WM_SYSCOMMAND, SC_CLOSE, 0);
     return true;

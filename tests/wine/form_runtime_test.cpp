@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "runtime/form_win32.h"
+#include "ui/forms.h"
 #include "runtime/text_codec.h"
 
 namespace runtime {
@@ -505,6 +506,45 @@ TEST_F(FormRuntime, EscapeRaisesTheCloseRequestAndWithoutAHandlerCloses) {
     Pump();
     EXPECT_TRUE(destroyed);
     EXPECT_FALSE(form->IsOpen());
+}
+
+// The server editor: the focus given while the window is still hidden lands in its control when the window
+// shows, and Tab / Shift+Tab walk the edit boxes in table order, selecting an edit box's text.
+TEST(FormRuntimeFocus, FocusGivenBeforeShowingLandsAndTabWalksTheControls) {
+    Win32Form editor(ui::ServerEditorWindowSpec());
+    editor.On("", FormEvent::Created, [&](const FormEventArgs&) { editor.SetFocus("编辑框_地址"); });
+    ASSERT_TRUE(editor.Create());
+    editor.Show();
+    SetForegroundWindow(editor.Handle());
+    Pump();
+    EXPECT_EQ(GetFocus(), editor.ControlHandle("编辑框_地址"));
+
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+    Pump();
+    HWND port = editor.ControlHandle("编辑框_端口");
+    EXPECT_EQ(GetFocus(), port);
+    DWORD start = 0, end = 0;
+    SendMessageW(port, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 4u) << "the port box's \"3389\" is selected";
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+    Pump();
+    EXPECT_EQ(GetFocus(), editor.ControlHandle("编辑框_用户名"));
+
+    // Away and back: the focus returns to the control that had it.
+    Win32Form other(ui::ServerEditorWindowSpec());
+    ASSERT_TRUE(other.Create());
+    other.Show();
+    SetForegroundWindow(other.Handle());
+    SetActiveWindow(other.Handle());
+    Pump();
+    SetForegroundWindow(editor.Handle());
+    SetActiveWindow(editor.Handle());
+    Pump();
+    EXPECT_EQ(GetFocus(), editor.ControlHandle("编辑框_用户名"));
+    other.Close();
+    editor.Close();
+    Pump();
 }
 
 // The modal dialog's checks run from a timer inside its own message loop.
