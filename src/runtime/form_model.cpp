@@ -377,4 +377,10 @@ void ModelForm::DoSetListRows(int index, const std::vector<ListRow>& rows) {
     list.selection = -1;
 }
 
+void ModelForm::DoListAppendRows(int index, const std::vector<ListRow>& rows) {
+    State& list = state_[index];
+    list.rows.reserve(list.rows.size() + rows.size());
+    for (const ListRow& row : rows) list.rows.push_back({row.cells, row.value});
+}
+
 }  // namespace runtime

@@ -100,6 +100,7 @@ protected:
     int DoShowMenu(int menuIndex) override;
     std::vector<ListRow> DoListRows(int index) const override;
     void DoSetListRows(int index, const std::vector<ListRow>& rows) override;
+    void DoListAppendRows(int index, const std::vector<ListRow>& rows) override;
     DateTimeValue DoDateValue(int index) const override { return state_[index].date; }
     void DoSetDateValue(int index, const DateTimeValue& value) override { state_[index].date = value; }
     void DoSetFocus(int index) override { focus_ = index; }

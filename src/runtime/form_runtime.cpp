@@ -446,19 +446,31 @@ std::vector<ListRow> Form::ListRows(const std::string& control) const {
     return DoListRows(IndexOf(control, "ListRows", {ControlKind::ListView}));
 }
 
-void Form::SetListRows(const std::string& control, const std::vector<ListRow>& rows) {
-    int index = IndexOf(control, "SetListRows", {ControlKind::ListView});
-    size_t columns = ControlAt(index).columns.size();
+namespace {
+// `rows` with one cell per column of `list` (missing cells empty); a row with more cells than columns throws.
+std::vector<ListRow> FullRows(const WindowSpec& design, const ControlSpec& list, const std::vector<ListRow>& rows) {
+    size_t columns = list.columns.size();
     std::vector<ListRow> full = rows;
     for (ListRow& row : full) {
         if (row.cells.size() > columns) {
-            throw std::out_of_range("window " + design_.name + ", list \"" + control + "\": a row of " +
+            throw std::out_of_range("window " + design.name + ", list \"" + list.name + "\": a row of " +
                                     std::to_string(row.cells.size()) + " cells in " + std::to_string(columns) +
                                     " columns");
         }
         row.cells.resize(columns);
     }
-    DoSetListRows(index, full);
+    return full;
+}
+}  // namespace
+
+void Form::SetListRows(const std::string& control, const std::vector<ListRow>& rows) {
+    int index = IndexOf(control, "SetListRows", {ControlKind::ListView});
+    DoSetListRows(index, FullRows(design_, ControlAt(index), rows));
+}
+
+void Form::ListAppendRows(const std::string& control, const std::vector<ListRow>& rows) {
+    int index = IndexOf(control, "ListAppendRows", {ControlKind::ListView});
+    DoListAppendRows(index, FullRows(design_, ControlAt(index), rows));
 }
 
 void Form::ListShowRow(const std::string& control, int row) {
@@ -479,6 +491,10 @@ std::vector<ListRow> Form::DoListRows(int index) const {
 
 void Form::DoSetListRows(int index, const std::vector<ListRow>& rows) {
     DoListClear(index);
+    DoListAppendRows(index, rows);
+}
+
+void Form::DoListAppendRows(int index, const std::vector<ListRow>& rows) {
     for (const ListRow& row : rows) {
         int added = DoListAddRow(index, row.cells);
         if (row.value != 0) DoSetListRowValue(index, added, row.value);

@@ -146,6 +146,10 @@ public:
     // row has at most one cell per column; missing cells are empty.
     std::vector<ListRow> ListRows(const std::string& control) const;
     void SetListRows(const std::string& control, const std::vector<ListRow>& rows);
+    // Adds rows at the end, keeping the rows already there and the selection; the same cell rules as
+    // SetListRows, and as quick per row. A long list handed over in parts this way lets the window answer
+    // (paint, take clicks) between the parts.
+    void ListAppendRows(const std::string& control, const std::vector<ListRow>& rows);
     // Brings a row into view (scrolling the list when needed).
     void ListShowRow(const std::string& control, int row);
 
@@ -231,6 +235,7 @@ protected:
     virtual int DoShowMenu(int menuIndex) = 0;
     virtual std::vector<ListRow> DoListRows(int index) const;  // by default row by row through DoListCell
     virtual void DoSetListRows(int index, const std::vector<ListRow>& rows);  // cells: one per column
+    virtual void DoListAppendRows(int index, const std::vector<ListRow>& rows);  // by default row by row
     virtual void DoListShowRow(int, int) {}
     virtual DateTimeValue DoDateValue(int index) const = 0;
     virtual void DoSetDateValue(int index, const DateTimeValue& value) = 0;

@@ -53,8 +53,8 @@ void RemoveDesignerName(HWND handle) {
     if (atom) GlobalDeleteAtom(atom);
 }
 
-// The font of every tab control's page names: SimSun 9 pt. Made on first use and kept for the program's life:
-// finding SimSun is slow under Wine, and every window with a tab control uses the same font.
+// The font of every tab control's page names: SimSun, 12 pixels. Made on first use and kept for the program's
+// life, shared by every window with a tab control (a window never deletes it when it closes).
 HFONT TabFont() {
     static HFONT font = [] {
         LOGFONTW description{};
@@ -862,16 +862,30 @@ int Win32Form::DoListAddRow(int index, const std::vector<std::string>& cells) {
 }
 
 void Win32Form::DoSetListRows(int index, const std::vector<ListRow>& rows) {
-    // Drawing is off while the rows go in, and the list reserves room for all of them first: the list is
-    // drawn once, at the end, instead of after every row.
     HWND handle = Need(controls_[index].handle);
     ++quietDepth_;
     SendMessageW(handle, WM_SETREDRAW, FALSE, 0);
     SendMessageW(handle, LVM_DELETEALLITEMS, 0, 0);
+    controls_[index].rowValues.clear();
+    --quietDepth_;
+    DoListAppendRows(index, rows);
+}
+
+void Win32Form::DoListAppendRows(int index, const std::vector<ListRow>& rows) {
+    // Drawing is off while the rows go in, and the list reserves room for all of them first: the list is
+    // drawn once, at the end, instead of after every row.
+    HWND handle = Need(controls_[index].handle);
     std::vector<std::int64_t>& values = controls_[index].rowValues;
-    values.clear();
-    values.reserve(rows.size());
-    SendMessageW(handle, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows.size()), 0);
+    // Rows that go in below the last visible one change nothing on screen but the scroll bar, which redraws
+    // itself; the list is then not repainted (unless a paint was due anyway). A long list handed over in
+    // parts is thus painted once for the rows in view, not once per part.
+    const int lastVisible = static_cast<int>(SendMessageW(handle, LVM_GETTOPINDEX, 0, 0)) +
+                            static_cast<int>(SendMessageW(handle, LVM_GETCOUNTPERPAGE, 0, 0));
+    const bool outOfView = static_cast<int>(values.size()) > lastVisible && !GetUpdateRect(handle, nullptr, FALSE);
+    ++quietDepth_;
+    SendMessageW(handle, WM_SETREDRAW, FALSE, 0);
+    values.reserve(values.size() + rows.size());
+    SendMessageW(handle, LVM_SETITEMCOUNT, static_cast<WPARAM>(values.size() + rows.size()), 0);
     bool refused = false;
     for (const ListRow& row : rows) {
         std::wstring first = Wide(row.cells.empty() ? std::string() : row.cells[0]);
@@ -896,7 +910,11 @@ void Win32Form::DoSetListRows(int index, const std::vector<ListRow>& rows) {
         }
     }
     SendMessageW(handle, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(handle, nullptr, TRUE);
+    if (outOfView) {
+        ValidateRect(handle, nullptr);
+    } else {
+        InvalidateRect(handle, nullptr, TRUE);
+    }
     --quietDepth_;
     if (refused) throw std::runtime_error("window " + Design().name + ": the list refused a row");
 }

@@ -92,6 +92,7 @@ protected:
     void DoSetTabPage(int index, int page) override;
     int DoShowMenu(int menuIndex) override;
     void DoSetListRows(int index, const std::vector<ListRow>& rows) override;
+    void DoListAppendRows(int index, const std::vector<ListRow>& rows) override;
     void DoListShowRow(int index, int row) override;
     DateTimeValue DoDateValue(int index) const override;
     void DoSetDateValue(int index, const DateTimeValue& value) override;

@@ -492,6 +492,47 @@ TEST_F(FormRuntime, PersonActionsRaiseEventsAndCodeDoesNot) {
     EXPECT_FALSE(IsWindowEnabled(Child("按钮1")));
 }
 
+// Two windows from the same table, open at once: a click in one raises that window's handler only, each
+// picture box paints its own picture, and the tab captions' font, which every window shares, stays usable
+// in the one still open after the other has gone.
+TEST_F(FormRuntime, TwoWindowsOfOneTableKeepTheirControlsApart) {
+    auto second = std::make_unique<Win32Form>(SampleWindow());
+    ASSERT_TRUE(second->Create());
+    second->Show();
+    Pump();
+    std::vector<std::string> seen;
+    form->On("按钮1", FormEvent::Click, [&](const FormEventArgs&) { seen.push_back("first"); });
+    second->On("按钮1", FormEvent::Click, [&](const FormEventArgs&) { seen.push_back("second"); });
+    SendMessageW(second->ControlHandle("按钮1"), BM_CLICK, 0, 0);
+    SendMessageW(Child("按钮1"), BM_CLICK, 0, 0);
+    Pump();
+    EXPECT_EQ(seen, (std::vector<std::string>{"second", "first"}));
+
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 20, 10);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    ASSERT_TRUE(PrintWindow(second->ControlHandle("图片框2"), memory, PW_CLIENTONLY));
+    EXPECT_EQ(GetPixel(memory, 19, 9), SamplePixel(19, 9));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    second->Close();
+    second.reset();
+    Pump();
+    LOGFONTW tabFont{};
+    ASSERT_NE(GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(Child("选项卡1"), WM_GETFONT, 0, 0)), sizeof tabFont,
+                         &tabFont),
+              0)
+        << "the tab captions' font went with the other window";
+    EXPECT_STREQ(tabFont.lfFaceName, L"SimSun");
+    SendMessageW(Child("按钮1"), BM_CLICK, 0, 0);
+    Pump();
+    EXPECT_EQ(seen.back(), "first");
+}
+
 TEST_F(FormRuntime, EscapeRaisesTheCloseRequestAndWithoutAHandlerCloses) {
     int requests = 0;
     form->On("", FormEvent::CloseRequested, [&](const FormEventArgs&) { ++requests; });
