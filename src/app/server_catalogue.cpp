@@ -1,5 +1,7 @@
 #include "app/server_catalogue.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <utility>
 
 #include "runtime/date_time.h"
@@ -33,6 +35,15 @@ constexpr int kMenuDelete = 3;
 
 std::string Cell(const Form& mainWindow, int row, int column) { return mainWindow.ListCell(kServerList, row, column); }
 
+// Whether row `row` of the server list holds exactly `expected` (read cell by cell: reading the whole list
+// back would cost as much as filling it).
+bool ListRowIs(const Form& mainWindow, int row, const runtime::ListRow& expected) {
+    for (size_t column = 0; column < expected.cells.size(); ++column) {
+        if (Cell(mainWindow, row, static_cast<int>(column)) != expected.cells[column]) return false;
+    }
+    return mainWindow.ListRowValue(kServerList, row) == expected.value;
+}
+
 }  // namespace
 
 std::vector<runtime::ListRow> ServerListRows(const std::vector<ServerEntry>& servers) {
@@ -47,13 +58,33 @@ std::vector<runtime::ListRow> ServerListRows(const std::vector<ServerEntry>& ser
     return rows;
 }
 
-void LoadServerListAtStartup(LoaderContext& context, Form& mainWindow) {
+void LoadServerListAtStartup(LoaderContext& context, Form& mainWindow, size_t partRows) {
     std::vector<ServerEntry> servers;
     context.WithDatabase([&](catalogue::ConfigDatabase& database) {
         if (!catalogue::LoadServers(database, servers)) servers.clear();
     });
-    std::vector<runtime::ListRow> rows = ServerListRows(servers);
-    context.OnUiThread([&] { mainWindow.SetListRows(kServerList, rows); });
+    const std::vector<runtime::ListRow> rows = ServerListRows(servers);
+    partRows = std::max<size_t>(partRows, 1);
+    size_t done = 0;
+    do {
+        const size_t end = std::min(rows.size(), done + partRows);
+        const std::vector<runtime::ListRow> part(rows.begin() + static_cast<std::ptrdiff_t>(done),
+                                                 rows.begin() + static_cast<std::ptrdiff_t>(end));
+        bool stillOurs = true;
+        context.OnUiThread([&] {
+            if (done == 0) {
+                mainWindow.SetListRows(kServerList, part);
+                return;
+            }
+            // The list is still the loader's when it holds exactly the rows given so far, the last of them
+            // unchanged; anything else means it was refilled or sorted in between.
+            stillOurs = mainWindow.ListRowCount(kServerList) == static_cast<int>(done) &&
+                        ListRowIs(mainWindow, static_cast<int>(done) - 1, rows[done - 1]);
+            if (stillOurs) mainWindow.ListAppendRows(kServerList, part);
+        });
+        if (!stillOurs) return;
+        done = end;
+    } while (done < rows.size());
 }
 
 ServerCatalogue::ServerCatalogue(CatalogueServices services) : services_(std::move(services)) {}
