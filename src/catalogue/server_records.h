@@ -27,14 +27,14 @@ std::string TrimBlanks(const std::string& gbk);
 // state = state * 214013 + 2531011 (mod 2^32), each value = (state >> 16) & 0x7FFF.
 class ClassicRandom {
 public:
-    explicit ClassicRandom(uint32_t seed) : state_(seed) {}
+    explicit ClassicRandom(uint32_t start) : state_(start) {}
     int Next();
 
 private:
     uint32_t state_;
 };
 
-// "我的服务器" followed by the first number 1..999 the classic generator gives for seed 999
+// "我的服务器" followed by the first number 1..999 the classic generator gives when started from 999
 // (value % 999 + 1).
 std::string DefaultNote();
 

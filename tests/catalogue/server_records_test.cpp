@@ -48,7 +48,7 @@ TEST(ServerTexts, ClassicGeneratorAndDefaultNote) {
     EXPECT_EQ(seedOne.Next(), 6334);
     EXPECT_EQ(seedOne.Next(), 26500);
 
-    // The state wraps modulo 2^32: values stay in 0..0x7FFF over a long run from a large seed.
+    // The state wraps modulo 2^32: values stay in 0..0x7FFF over a long run from a large starting value.
     ClassicRandom large(0xFFFFFFFFu);
     for (int i = 0; i < 1000; ++i) {
         int value = large.Next();

@@ -381,7 +381,7 @@ TEST_F(ServerCatalogueTest, AnEmptyAddressIsRefusedAndTheEditorKeepsWhatWasTyped
 
 TEST_F(ServerCatalogueTest, EmptyNotesGetTheirDefaultsAndModifyOrDeleteWantARow) {
     ASSERT_NO_FATAL_FAILURE(Start(L"defaults"));
-    // Added without a note: "我的服务器" and the first number of the classic C generator for seed 999:
+    // Added without a note: "我的服务器" and the first number of the classic C generator started from 999:
     // 999 * 214013 + 2531011 = 216329998, >> 16 = 3300, 3300 % 999 + 1 = 304.
     Server server{"10.20.30.40", "3389", "admin", "pw", "", ""};
     AddThroughMenu(-1, server);
