@@ -163,6 +163,9 @@ bool PreTranslateWindowMessage(const MSG& message) {
     if (message.message != WM_KEYDOWN || !message.hwnd) return false;
     Window* window = Window::FromHandle(GetAncestor(message.hwnd, GA_ROOT));
     if (!window) return false;
+    // A disabled window (the owner of an open modal dialog) takes no keys: a key that still reaches one of its
+    // controls, pressed just as the dialog opened, must not close it or move its focus.
+    if (!IsWindowEnabled(window->handle_)) return message.wParam == VK_ESCAPE || message.wParam == VK_TAB;
     if (message.wParam == VK_TAB) {
         // Tab and Shift+Tab move the focus through the window's controls in their order, as in a dialog; an
         // edit box reached this way has its text selected, ready to be typed over.

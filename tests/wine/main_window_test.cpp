@@ -90,6 +90,15 @@ protected:
         if (!dialog) return nullptr;
         EXPECT_EQ(GetWindow(dialog, GW_OWNER), main_);
         EXPECT_TRUE(WaitUntil([&] { return !IsEnabled(main_); }, kReactTimeout)) << "MainWindow not disabled";
+        // Keys go to the active window: the person presses Esc once the dialog has come up in front.
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                GUITHREADINFO info = {};
+                info.cbSize = sizeof info;
+                return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndActive == dialog;
+            },
+            kReactTimeout))
+            << "the dialog did not become the active window";
         ExpectCentredOver(dialog, main_);
         return dialog;
     }
