@@ -6,7 +6,9 @@
 // (a) In this process: MainWindow's table as a real Win32 window, shown, and its server list filled with
 //     SetListRows (into the empty list and over a full one), in parts as the start-up loader hands them over
 //     (ListAppendRows), row by row with ListAddRow for comparison (the first rows only: it is that slow),
-//     and the list view's own cost apart (inserting the items, then setting the other columns' texts).
+//     and the list view's own cost apart (inserting the items, then setting the other columns' texts, on a
+//     list view of the benchmark's own). Then the header-click sort on the full list
+//     (app::ServerListSorter::OnColumnClick) by a text, a numeric and a date column, and ListRows alone.
 // (b) The program itself (when QUILLON_EXE is given): a copy of quillon.exe beside a config.MDB holding the
 //     servers, started several times and timed until its main window carries the property "QuillonLoaded"
 //     (its start-up loader has filled the list). Meanwhile the main window is sent WM_NULL every ~10 ms with
@@ -26,6 +28,7 @@
 
 #include "../program/server_samples.h"
 #include "app/server_catalogue.h"
+#include "app/server_list_sort.h"
 #include "runtime/form_win32.h"
 #include "runtime/text_codec.h"
 #include "ui/forms.h"
@@ -108,6 +111,74 @@ bool ListHolds(const runtime::Form& form, const std::vector<runtime::ListRow>& r
         return false;
     }
     return true;
+}
+
+// What a header click must leave in the list: `before` sorted by `column` as app::SortedOrder orders it,
+// 序号 numbered 1..n again. (The order itself is the sort module's, tested on its own; this checks that the
+// window ends up holding it.)
+std::vector<runtime::ListRow> SortedRows(const std::vector<runtime::ListRow>& before, int column, bool ascending) {
+    std::vector<runtime::ListRow> sorted;
+    for (int from : app::SortedOrder(before, column, app::SortModeForColumn(column), ascending)) {
+        sorted.push_back(before[static_cast<size_t>(from)]);
+        sorted.back().cells[app::kColumnNumber] = std::to_string(sorted.size());
+    }
+    return sorted;
+}
+
+// The header-click sort on the full, shown list, a click per column in turn (each click turns the direction
+// round), the selected server followed; and ListRows, the sort's read of the list, alone. Prints the figures.
+bool Sorting(runtime::Win32Form& form, const std::vector<runtime::ListRow>& rows, int runs) {
+    struct Column {
+        int column;
+        const char* label;
+        Figures click, paint;
+    };
+    Column columns[] = {{app::kColumnIp, "column 4 (address, text)", {}, {}},
+                        {app::kColumnPort, "column 5 (port, numeric)", {}, {}},
+                        {app::kColumnExpiry, "column 7 (expiry, date)", {}, {}}};
+    Figures listRows;
+    app::ServerListSorter sorter;
+    bool right = true;
+    form.SetListRows(app::kServerList, rows);
+    UpdateWindow(form.Handle());
+    Pump();
+    for (int run = 0; run < runs; ++run) {
+        for (Column& c : columns) {
+            double start = NowMs();
+            const std::vector<runtime::ListRow> before = form.ListRows(app::kServerList);
+            listRows.Add(NowMs() - start);
+            // A server picked anew each time, told apart by its note (unique: it ends in its first number).
+            const int picked = static_cast<int>((static_cast<size_t>(run) * 7919 + static_cast<size_t>(c.column) * 104729) % before.size());
+            const std::string pickedNote = before[static_cast<size_t>(picked)].cells[app::kColumnNote];
+            form.SetListSelectedRow(app::kServerList, picked);
+            const std::vector<runtime::ListRow> expected = SortedRows(before, c.column, !sorter.SortAscending());
+
+            start = NowMs();
+            sorter.OnColumnClick(form, c.column);
+            double sorted = NowMs();
+            UpdateWindow(form.Handle());
+            Pump();
+            c.click.Add(sorted - start);
+            c.paint.Add(NowMs() - sorted);
+
+            if (form.ListRows(app::kServerList) != expected) {
+                std::fprintf(stderr, "sorting by column %d left the list in another order\n", c.column);
+                right = false;
+            }
+            const int selected = form.ListSelectedRow(app::kServerList);
+            if (selected < 0 || form.ListCell(app::kServerList, selected, app::kColumnNote) != pickedNote) {
+                std::fprintf(stderr, "sorting by column %d lost the selected server\n", c.column);
+                right = false;
+            }
+        }
+    }
+    std::printf("  the header-click sort of the full list (ServerListSorter::OnColumnClick), a row selected:\n");
+    for (const Column& c : columns) {
+        Print((std::string("  ") + c.label).c_str(), c.click);
+        Print("    then the paint", c.paint);
+    }
+    Print("  ListRows of the full list alone", listRows);
+    return right;
 }
 
 // (a) The fill in this process.
@@ -209,10 +280,27 @@ bool InProcess(const std::vector<runtime::ListRow>& rows, int runs) {
         right = right && ListHolds(form, std::vector<runtime::ListRow>(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(count)));
     }
 
-    // The list view's own cost, on its window directly: the texts converted first, then the items inserted
-    // with their first column, then the other columns' texts set.
+    // What an ordinary list view (one holding its own texts) costs, on a window of the benchmark's own in
+    // the server list's place, with its columns: the texts converted first, then the items inserted with
+    // their first column, then the other columns' texts set.
+    RECT place{};
+    GetWindowRect(list, &place);
+    MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&place), 2);
+    HWND plain = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL,
+                                 place.left, place.top, place.right - place.left, place.bottom - place.top,
+                                 form.Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(plain, WM_SETFONT, SendMessageW(list, WM_GETFONT, 0, 0), FALSE);
+    SendMessageW(plain, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
+                 LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    for (int c = 0; c < form.ListColumnCount(app::kServerList); ++c) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_WIDTH | LVCF_SUBITEM;
+        column.cx = form.ListColumnWidth(app::kServerList, c);
+        column.iSubItem = c;
+        SendMessageW(plain, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
+    }
     for (int run = 0; run < runs; ++run) {
-        form.ListClear(app::kServerList);
+        SendMessageW(plain, LVM_DELETEALLITEMS, 0, 0);
         Pump();
         double start = NowMs();
         std::vector<std::vector<std::wstring>> wide(rows.size());
@@ -220,8 +308,8 @@ bool InProcess(const std::vector<runtime::ListRow>& rows, int runs) {
             for (const std::string& cell : rows[r].cells) wide[r].push_back(Wide(cell));
         }
         conversion.Add(NowMs() - start);
-        SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-        SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows.size()), 0);
+        SendMessageW(plain, WM_SETREDRAW, FALSE, 0);
+        SendMessageW(plain, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows.size()), 0);
         start = NowMs();
         for (size_t r = 0; r < rows.size(); ++r) {
             LVITEMW item{};
@@ -229,7 +317,7 @@ bool InProcess(const std::vector<runtime::ListRow>& rows, int runs) {
             item.iItem = static_cast<int>(r);
             item.pszText = wide[r][0].data();
             item.lParam = static_cast<LPARAM>(r);
-            if (SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != static_cast<LRESULT>(r)) {
+            if (SendMessageW(plain, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != static_cast<LRESULT>(r)) {
                 std::fprintf(stderr, "the list refused item %zu\n", r);
                 right = false;
                 break;
@@ -243,14 +331,15 @@ bool InProcess(const std::vector<runtime::ListRow>& rows, int runs) {
                 LVITEMW cell{};
                 cell.iSubItem = static_cast<int>(column);
                 cell.pszText = wide[r][column].data();
-                SendMessageW(list, LVM_SETITEMTEXTW, r, reinterpret_cast<LPARAM>(&cell));
+                SendMessageW(plain, LVM_SETITEMTEXTW, r, reinterpret_cast<LPARAM>(&cell));
             }
         }
         texts.Add(NowMs() - start);
-        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-        form.ListClear(app::kServerList);  // back in step with the form's own row values
+        SendMessageW(plain, WM_SETREDRAW, TRUE, 0);
         Pump();
     }
+    DestroyWindow(plain);
+    Pump();
 
     std::printf("(a) in this process: MainWindow shown, %zu rows (ms)\n", rows.size());
     Print("SetListRows into the empty list", intoEmpty);
@@ -267,10 +356,11 @@ bool InProcess(const std::vector<runtime::ListRow>& rows, int runs) {
         std::printf("  ListAddRow row by row, the first %5zu rows         %8.1f  (%.2f ms a row)\n", count, ms,
                     ms / static_cast<double>(count));
     }
-    std::printf("  the list view's own cost, drawing off:\n");
+    std::printf("  an ordinary list view (holding its texts) filled directly, drawing off:\n");
     Print("  texts GBK -> UTF-16 (all cells)", conversion);
     Print("  LVM_INSERTITEMW, one per row", inserts);
     Print("  LVM_SETITEMTEXTW, the other non-empty cells", texts);
+    right = Sorting(form, rows, runs) && right;
     form.Close();
     Pump();
     return right;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The server-list benchmark under Wine (a session of its own unless one runs; see scripts/wine/emulator.sh):
-# the list of MainWindow filled with 10,000 servers in a window of the benchmark's own, then quillon.exe
-# started beside a config.MDB holding them, timed until its loader has filled the list, with the longest
-# time its main window did not answer. Prints the figures.
+# the list of MainWindow filled with 10,000 servers in a window of the benchmark's own and sorted there by
+# header clicks, then quillon.exe started beside a config.MDB holding them, timed until its loader has filled
+# the list, with the longest time its main window did not answer. Prints the figures.
 #
 #   bash bench/wine/run_list_fill_bench.sh [RUNS] [SERVERS] [OTHER_QUILLON_EXE...]
 #

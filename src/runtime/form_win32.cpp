@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <map>
 #include <stdexcept>
 
@@ -290,7 +291,8 @@ bool Win32Form::CreateControl(int index) {
         break;
     case ControlKind::ListView:
         className = WC_LISTVIEWW;
-        style |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+        // Owner data: the rows live in the Control record, the list view asks for the texts it shows.
+        style |= WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA;
         extended |= WS_EX_CLIENTEDGE;
         break;
     case ControlKind::TabControl:
@@ -470,7 +472,7 @@ bool Win32Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
         return OnCommand(index, HIWORD(wParam));
     }
     case WM_NOTIFY: {
-        const NMHDR& header = *reinterpret_cast<const NMHDR*>(lParam);
+        NMHDR& header = *reinterpret_cast<NMHDR*>(lParam);
         int index = IndexOfHandle(header.hwndFrom);
         if (index < 0) return false;
         return OnNotify(index, header, result);
@@ -547,10 +549,20 @@ bool Win32Form::OnCommand(int index, int code) {
     }
 }
 
-bool Win32Form::OnNotify(int index, const NMHDR& header, LRESULT* result) {
+bool Win32Form::OnNotify(int index, NMHDR& header, LRESULT* result) {
     *result = 0;
     switch (ControlAt(index).kind) {
     case ControlKind::ListView: {
+        // What the list view asks for its rows is answered at any time, also while the program changes them:
+        // the texts it draws (and those another program reads through it), and the row a typed prefix finds.
+        if (header.code == LVN_GETDISPINFOW) {
+            AnswerCellText(index, header);
+            return true;
+        }
+        if (header.code == LVN_ODFINDITEMW) {
+            *result = FindRow(index, header);
+            return true;
+        }
         if (quietDepth_ > 0) return false;
         FormEventArgs args;
         switch (header.code) {
@@ -575,10 +587,22 @@ bool Win32Form::OnNotify(int index, const NMHDR& header, LRESULT* result) {
             Fire(index, FormEvent::ColumnClick, args);
             return true;
         case LVN_ITEMCHANGED: {
+            // A row newly selected. (Item -1 is every row at once, which single selection only ever clears.)
             const NMLISTVIEW& change = reinterpret_cast<const NMLISTVIEW&>(header);
-            if ((change.uChanged & LVIF_STATE) && ((change.uNewState ^ change.uOldState) & LVIS_SELECTED) &&
-                (change.uNewState & LVIS_SELECTED)) {
+            if (change.iItem >= 0 && (change.uChanged & LVIF_STATE) &&
+                ((change.uNewState ^ change.uOldState) & LVIS_SELECTED) && (change.uNewState & LVIS_SELECTED)) {
                 args.row = change.iItem;
+                Fire(index, FormEvent::SelectionChanged, args);
+            }
+            return true;
+        }
+        case LVN_ODSTATECHANGED: {
+            // An owner-data list may report a range of rows changing state at once; with single selection a
+            // range newly selected is one row, its first.
+            const NMLVODSTATECHANGE& change = reinterpret_cast<const NMLVODSTATECHANGE&>(header);
+            if (change.iFrom >= 0 && ((change.uNewState ^ change.uOldState) & LVIS_SELECTED) &&
+                (change.uNewState & LVIS_SELECTED)) {
+                args.row = change.iFrom;
                 Fire(index, FormEvent::SelectionChanged, args);
             }
             return true;
@@ -832,91 +856,93 @@ void Win32Form::DoSetListColumnWidth(int index, int column, int width) {
 }
 
 void Win32Form::DoListClear(int index) {
+    HWND handle = Need(controls_[index].handle);
+    controls_[index].rows.clear();
+    // Emptying the list view also clears its selection and focus, and it is repainted.
     ++quietDepth_;
-    SendMessageW(Need(controls_[index].handle), LVM_DELETEALLITEMS, 0, 0);
-    controls_[index].rowValues.clear();
+    SendMessageW(handle, LVM_DELETEALLITEMS, 0, 0);
     --quietDepth_;
 }
 
 int Win32Form::DoListAddRow(int index, const std::vector<std::string>& cells) {
-    HWND handle = Need(controls_[index].handle);
-    ++quietDepth_;
-    std::wstring first = Wide(cells.empty() ? std::string() : cells[0]);
-    LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = static_cast<int>(SendMessageW(handle, LVM_GETITEMCOUNT, 0, 0));
-    item.pszText = first.data();
-    item.lParam = static_cast<LPARAM>(controls_[index].rowValues.size());
-    int row = static_cast<int>(SendMessageW(handle, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    for (size_t column = 1; row >= 0 && column < cells.size(); ++column) {
-        std::wstring text = Wide(cells[column]);
-        LVITEMW cell{};
-        cell.iSubItem = static_cast<int>(column);
-        cell.pszText = text.data();
-        SendMessageW(handle, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
-    }
-    --quietDepth_;
-    if (row >= 0) controls_[index].rowValues.push_back(0);
-    if (row < 0) throw std::runtime_error("window " + Design().name + ": the list refused a row");
-    return row;
+    std::vector<ListRow>& rows = controls_[index].rows;
+    const size_t oldCount = rows.size();
+    rows.push_back({cells, 0});
+    UpdateRowCount(index, oldCount);
+    return static_cast<int>(oldCount);
 }
 
 void Win32Form::DoSetListRows(int index, const std::vector<ListRow>& rows) {
-    HWND handle = Need(controls_[index].handle);
-    ++quietDepth_;
-    SendMessageW(handle, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(handle, LVM_DELETEALLITEMS, 0, 0);
-    controls_[index].rowValues.clear();
-    --quietDepth_;
-    DoListAppendRows(index, rows);
+    DoListClear(index);  // the selection goes, and the list starts again from its top
+    controls_[index].rows = rows;
+    UpdateRowCount(index, 0);
 }
 
 void Win32Form::DoListAppendRows(int index, const std::vector<ListRow>& rows) {
-    // Drawing is off while the rows go in, and the list reserves room for all of them first: the list is
-    // drawn once, at the end, instead of after every row.
+    std::vector<ListRow>& held = controls_[index].rows;
+    const size_t oldCount = held.size();
+    held.insert(held.end(), rows.begin(), rows.end());
+    UpdateRowCount(index, oldCount);
+}
+
+void Win32Form::UpdateRowCount(int index, size_t oldCount) {
     HWND handle = Need(controls_[index].handle);
-    std::vector<std::int64_t>& values = controls_[index].rowValues;
-    // Rows that go in below the last visible one change nothing on screen but the scroll bar, which redraws
-    // itself; the list is then not repainted (unless a paint was due anyway). A long list handed over in
-    // parts is thus painted once for the rows in view, not once per part.
-    const int lastVisible = static_cast<int>(SendMessageW(handle, LVM_GETTOPINDEX, 0, 0)) +
-                            static_cast<int>(SendMessageW(handle, LVM_GETCOUNTPERPAGE, 0, 0));
-    const bool outOfView = static_cast<int>(values.size()) > lastVisible && !GetUpdateRect(handle, nullptr, FALSE);
+    std::vector<ListRow>& rows = controls_[index].rows;
+    // The list view repaints only the rows that came or went where they are in view (none when they are
+    // below the last visible one: then only its scroll bar changes), keeps its scroll position, and keeps
+    // its selection. A long list handed over in parts is thus painted once for the rows in view.
     ++quietDepth_;
-    SendMessageW(handle, WM_SETREDRAW, FALSE, 0);
-    values.reserve(values.size() + rows.size());
-    SendMessageW(handle, LVM_SETITEMCOUNT, static_cast<WPARAM>(values.size() + rows.size()), 0);
-    bool refused = false;
-    for (const ListRow& row : rows) {
-        std::wstring first = Wide(row.cells.empty() ? std::string() : row.cells[0]);
-        LVITEMW item{};
-        item.mask = LVIF_TEXT | LVIF_PARAM;
-        item.iItem = static_cast<int>(values.size());
-        item.pszText = first.data();
-        item.lParam = static_cast<LPARAM>(values.size());
-        int added = static_cast<int>(SendMessageW(handle, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-        if (added < 0) {
-            refused = true;
-            break;
-        }
-        values.push_back(row.value);
-        for (size_t column = 1; column < row.cells.size(); ++column) {
-            if (row.cells[column].empty()) continue;
-            std::wstring text = Wide(row.cells[column]);
-            LVITEMW cell{};
-            cell.iSubItem = static_cast<int>(column);
-            cell.pszText = text.data();
-            SendMessageW(handle, LVM_SETITEMTEXTW, static_cast<WPARAM>(added), reinterpret_cast<LPARAM>(&cell));
-        }
-    }
-    SendMessageW(handle, WM_SETREDRAW, TRUE, 0);
-    if (outOfView) {
-        ValidateRect(handle, nullptr);
-    } else {
-        InvalidateRect(handle, nullptr, TRUE);
-    }
+    const LRESULT taken = SendMessageW(handle, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows.size()),
+                                       LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     --quietDepth_;
-    if (refused) throw std::runtime_error("window " + Design().name + ": the list refused a row");
+    if (!taken) {
+        const size_t refused = rows.size();
+        rows.resize(oldCount);
+        throw std::runtime_error("window " + Design().name + ": the list refused to hold " + std::to_string(refused) +
+                                 " rows");
+    }
+}
+
+void Win32Form::AnswerCellText(int index, NMHDR& request) {
+    LVITEMW& item = reinterpret_cast<NMLVDISPINFOW&>(request).item;
+    if (!(item.mask & LVIF_TEXT)) return;
+    Control& control = controls_[static_cast<size_t>(index)];
+    control.cellText.clear();
+    if (item.iItem >= 0 && static_cast<size_t>(item.iItem) < control.rows.size()) {
+        const std::vector<std::string>& cells = control.rows[static_cast<size_t>(item.iItem)].cells;
+        if (item.iSubItem >= 0 && static_cast<size_t>(item.iSubItem) < cells.size()) {
+            control.cellText = Wide(cells[static_cast<size_t>(item.iSubItem)]);
+        }
+    }
+    // Into the asker's buffer when it gives one (cut to fit), else the list view reads it from here.
+    if (item.pszText && item.pszText != LPSTR_TEXTCALLBACKW && item.cchTextMax > 0) {
+        size_t length = std::min(control.cellText.size(), static_cast<size_t>(item.cchTextMax) - 1);
+        std::copy_n(control.cellText.c_str(), length, item.pszText);
+        item.pszText[length] = L'\0';
+    } else {
+        item.pszText = control.cellText.data();
+    }
+}
+
+int Win32Form::FindRow(int index, const NMHDR& request) const {
+    const NMLVFINDITEMW& find = reinterpret_cast<const NMLVFINDITEMW&>(request);
+    // Typing in the list finds the next row whose first column starts with what was typed (capitals and
+    // small letters alike), as an ordinary list view does; only searches by text are answered.
+    const LVFINDINFOW& what = find.lvfi;
+    if (!(what.flags & (LVFI_STRING | LVFI_PARTIAL)) || !what.psz) return -1;
+    const std::wstring wanted = what.psz;
+    const std::vector<ListRow>& rows = controls_[static_cast<size_t>(index)].rows;
+    const size_t count = rows.size();
+    const size_t start = find.iStart >= 0 && static_cast<size_t>(find.iStart) < count ? static_cast<size_t>(find.iStart) : 0;
+    const size_t steps = (what.flags & LVFI_WRAP) ? count : count - start;
+    for (size_t step = 0; step < steps; ++step) {
+        const size_t row = (start + step) % count;
+        const std::wstring text = rows[row].cells.empty() ? std::wstring() : Wide(rows[row].cells[0]);
+        const bool found = (what.flags & LVFI_PARTIAL) ? _wcsnicmp(text.c_str(), wanted.c_str(), wanted.size()) == 0
+                                                       : _wcsicmp(text.c_str(), wanted.c_str()) == 0;
+        if (found) return static_cast<int>(row);
+    }
+    return -1;
 }
 
 void Win32Form::DoListShowRow(int index, int row) {
@@ -949,33 +975,18 @@ void Win32Form::DoSetFocus(int index) {
     ::SetFocus(focus_);
 }
 
-int Win32Form::DoListRowCount(int index) const {
-    return static_cast<int>(SendMessageW(Need(controls_[index].handle), LVM_GETITEMCOUNT, 0, 0));
-}
+int Win32Form::DoListRowCount(int index) const { return static_cast<int>(controls_[index].rows.size()); }
 
 std::string Win32Form::DoListCell(int index, int row, int column) const {
-    HWND handle = Need(controls_[index].handle);
-    for (size_t capacity = 256;; capacity *= 4) {
-        std::wstring text(capacity, L'\0');
-        LVITEMW cell{};
-        cell.iSubItem = column;
-        cell.pszText = text.data();
-        cell.cchTextMax = static_cast<int>(capacity);
-        LRESULT length = SendMessageW(handle, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
-        if (length < static_cast<LRESULT>(capacity) - 1 || capacity > (1u << 20)) {
-            text.resize(static_cast<size_t>(std::max<LRESULT>(length, 0)));
-            return Gbk(text);
-        }
-    }
+    return controls_[index].rows[static_cast<size_t>(row)].cells[static_cast<size_t>(column)];
 }
 
 void Win32Form::DoSetListCell(int index, int row, int column, const std::string& text) {
-    std::wstring wide = Wide(text);
-    LVITEMW cell{};
-    cell.iSubItem = column;
-    cell.pszText = wide.data();
-    SendMessageW(Need(controls_[index].handle), LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+    controls_[index].rows[static_cast<size_t>(row)].cells[static_cast<size_t>(column)] = text;
+    SendMessageW(Need(controls_[index].handle), LVM_REDRAWITEMS, static_cast<WPARAM>(row), static_cast<LPARAM>(row));
 }
+
+std::vector<ListRow> Win32Form::DoListRows(int index) const { return controls_[index].rows; }
 
 int Win32Form::DoListSelectedRow(int index) const {
     return static_cast<int>(
@@ -985,10 +996,17 @@ int Win32Form::DoListSelectedRow(int index) const {
 void Win32Form::DoSetListSelectedRow(int index, int row) {
     HWND handle = Need(controls_[index].handle);
     ++quietDepth_;
+    // With single selection at most one row is selected and one has the focus: only those are cleared
+    // (clearing all rows at once, item -1, visits every row of a long owner-data list).
     LVITEMW state{};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     state.state = 0;
-    SendMessageW(handle, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    for (UINT which : {LVNI_SELECTED, LVNI_FOCUSED}) {
+        LRESULT current = SendMessageW(handle, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), which);
+        if (current >= 0 && current != row) {
+            SendMessageW(handle, LVM_SETITEMSTATE, static_cast<WPARAM>(current), reinterpret_cast<LPARAM>(&state));
+        }
+    }
     if (row >= 0) {
         state.state = LVIS_SELECTED | LVIS_FOCUSED;
         SendMessageW(handle, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
@@ -998,21 +1016,11 @@ void Win32Form::DoSetListSelectedRow(int index, int row) {
 }
 
 std::int64_t Win32Form::DoListRowValue(int index, int row) const {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageW(Need(controls_[index].handle), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    const std::vector<std::int64_t>& values = controls_[index].rowValues;
-    return item.lParam >= 0 && static_cast<size_t>(item.lParam) < values.size() ? values[static_cast<size_t>(item.lParam)] : 0;
+    return controls_[index].rows[static_cast<size_t>(row)].value;
 }
 
 void Win32Form::DoSetListRowValue(int index, int row, std::int64_t value) {
-    LVITEMW item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageW(Need(controls_[index].handle), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    std::vector<std::int64_t>& values = controls_[index].rowValues;
-    if (item.lParam >= 0 && static_cast<size_t>(item.lParam) < values.size()) values[static_cast<size_t>(item.lParam)] = value;
+    controls_[index].rows[static_cast<size_t>(row)].value = value;
 }
 
 int Win32Form::DoTabPage(int index) const {

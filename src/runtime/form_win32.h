@@ -88,6 +88,7 @@ protected:
     void DoSetListSelectedRow(int index, int row) override;
     std::int64_t DoListRowValue(int index, int row) const override;
     void DoSetListRowValue(int index, int row, std::int64_t value) override;
+    std::vector<ListRow> DoListRows(int index) const override;
     int DoTabPage(int index) const override;
     void DoSetTabPage(int index, int page) override;
     int DoShowMenu(int menuIndex) override;
@@ -107,9 +108,12 @@ private:
         int lastPosition = 0;        // track bar: the position last reported
         bool afterDoubleClick = false;  // picture box: the button is still down from a double-click
         const Picture* picture = nullptr;  // picture box: what it shows (held in pictures_), or none
-        // List view: row values. A row's item data is its index here, so that a row keeps its value when
-        // the rows are reordered, and the value keeps 64 bits on 32-bit Windows too.
-        std::vector<std::int64_t> rowValues;
+        // List view: its rows (cells and item value), held here. The list view is an owner-data one: it
+        // knows only how many rows there are and asks for a cell's text when it needs it (LVN_GETDISPINFOW),
+        // so that filling or reordering a long list is a matter of this vector and one message. The selection
+        // and focus stay the list view's.
+        std::vector<ListRow> rows;
+        std::wstring cellText;  // the text last handed to the list view, kept until the next request
     };
 
     // The picture decoded and ready to paint (kept for the program's life); null with *error when its PNG
@@ -120,7 +124,13 @@ private:
     int IndexOfHandle(HWND handle) const;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
     bool OnCommand(int index, int code);
-    bool OnNotify(int index, const NMHDR& header, LRESULT* result);
+    bool OnNotify(int index, NMHDR& header, LRESULT* result);
+    // List view `index`: the text of the cell the list view asks for (LVN_GETDISPINFOW), and the row a
+    // typed prefix finds (LVN_ODFINDITEMW).
+    void AnswerCellText(int index, NMHDR& request);
+    int FindRow(int index, const NMHDR& request) const;
+    // Tells list view `index` how many rows it has now (from `oldCount`); throws when it refuses.
+    void UpdateRowCount(int index, size_t oldCount);
     static LRESULT CALLBACK ControlProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
     static void PaintPicture(HWND handle, HDC dc, const Picture* picture);
     static LRESULT CALLBACK PictureProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
