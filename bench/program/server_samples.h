@@ -18,13 +18,14 @@ namespace bench {
 // A small fixed pseudo-random sequence, so that every run makes the same servers.
 class Sequence {
 public:
+    explicit Sequence(std::uint32_t start = 20251208u) : state_(start) {}
     std::uint32_t Next(std::uint32_t below) {
         state_ = state_ * 1103515245u + 12345u;
         return (state_ >> 8) % below;
     }
 
 private:
-    std::uint32_t state_ = 20251208u;
+    std::uint32_t state_;
 };
 
 inline std::string Pad2(std::uint32_t value) { return (value < 10 ? "0" : "") + std::to_string(value); }

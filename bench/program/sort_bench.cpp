@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/server_list_sort.h"
+#include "server_samples.h"
 #include "runtime/form_model.h"
 #include "ui/forms.h"
 
@@ -25,29 +26,13 @@ double NowMs() {
     return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
 }
 
-// A small fixed pseudo-random sequence, so that every run sorts the same list.
-class Sequence {
-public:
-    std::uint32_t Next(std::uint32_t below) {
-        state_ = state_ * 1103515245u + 12345u;
-        return (state_ >> 8) % below;
-    }
-
-private:
-    std::uint32_t state_ = 20250703u;
-};
-
-std::string Pad2(std::uint32_t value) {
-    return (value < 10 ? "0" : "") + std::to_string(value);
-}
-
 // Plausible servers: addresses in a few private ranges and some names, common and odd ports, notes, and
 // expiry dates written both ways (the program's 24-hour text and a 12-hour text without AM/PM), with a few
 // that are no date at all.
 std::vector<runtime::ListRow> MakeServers() {
     static const char* const kNotes[] = {"办公室", "机房一号", "家里的电脑", "测试服务器", "客户 A", "备份", ""};
     static const char* const kNames[] = {"srv", "db", "web", "Gateway", "文件服务器"};
-    Sequence random;
+    bench::Sequence random(20250703u);  // the same list every run
     std::vector<runtime::ListRow> rows;
     rows.reserve(kRows);
     for (int i = 0; i < kRows; ++i) {
@@ -76,13 +61,13 @@ std::vector<runtime::ListRow> MakeServers() {
         switch (random.Next(6)) {
         case 0: case 1: case 2:
             expiry = std::to_string(year) + "/" + std::to_string(month) + "/" + std::to_string(day) + " " +
-                     Pad2(hour) + ":" + Pad2(minute) + ":" + Pad2(second);
+                     bench::Pad2(hour) + ":" + bench::Pad2(minute) + ":" + bench::Pad2(second);
             break;
         case 3:
             expiry = std::to_string(year) + "/" + std::to_string(month) + "/" + std::to_string(day) + " " +
-                     std::to_string(hour % 12 == 0 ? 12 : hour % 12) + ":" + Pad2(minute) + ":" + Pad2(second);
+                     std::to_string(hour % 12 == 0 ? 12 : hour % 12) + ":" + bench::Pad2(minute) + ":" + bench::Pad2(second);
             break;
-        case 4: expiry = std::to_string(year) + "-" + Pad2(month) + "-" + Pad2(day); break;
+        case 4: expiry = std::to_string(year) + "-" + bench::Pad2(month) + "-" + bench::Pad2(day); break;
         default: expiry = random.Next(2) ? "永久" : "";
         }
         row.cells = {"user" + std::to_string(i), "secret", std::to_string(i + 1), "未连接", address, port, note, expiry};
