@@ -12,13 +12,14 @@
 #   - `quillon-db check` finds the file sound.
 # A missing reader is a failure, never a reason to skip.
 #
-#   check_readers.sh SAMPLES_PROGRAM QUILLON_DB WORKDIR [FOREIGN_FILE...]
+#   check_readers.sh SAMPLES_PROGRAM QUILLON_DB WORKDIR [FOREIGN_FILE...] [--optional FOREIGN_FILE...]
 #
 # Each FOREIGN_FILE (a database written by another program) is checked the same way, without being changed.
+# One named after --optional that is not there is skipped with a line that says so.
 set -uo pipefail
 
 if [ $# -lt 3 ]; then
-    echo "usage: check_readers.sh SAMPLES_PROGRAM QUILLON_DB WORKDIR [FOREIGN_FILE...]" >&2
+    echo "usage: check_readers.sh SAMPLES_PROGRAM QUILLON_DB WORKDIR [FOREIGN_FILE...] [--optional FOREIGN_FILE...]" >&2
     exit 2
 fi
 samples_program=$1
@@ -50,8 +51,11 @@ out="$workdir/out"
 mkdir -p "$out"
 
 read_args=()
+optional=no
 for file in "$@"; do
+    if [ "$file" = --optional ]; then optional=yes; continue; fi
     if [ ! -f "$file" ]; then
+        if [ "$optional" = yes ]; then echo "skip  $file: not here"; continue; fi
         echo "FAIL: $file does not exist" >&2
         exit 1
     fi

@@ -1,5 +1,6 @@
-// Index B-trees: keys and pages checked against an index the Jet engine wrote, and random inserts and
-// removes checked against a simple ordered model.
+// Index B-trees: keys and pages checked against the indexes of an empty database (the one the Jet engine
+// wrote where it is present, otherwise this engine's own), and random inserts and removes checked against a
+// simple ordered model.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "jet/index.h"
 #include "jet/page_store.h"
 #include "jet/usage_map.h"
+#include "test_files.h"
 
 namespace {
 
@@ -26,10 +28,9 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr uint32_t kPage = 4096;
 
-Bytes referenceFile() {
-    std::ifstream in(QUILLON_SOURCE_DIR "/../shared/reference/jet4-engine-made-empty.mdb", std::ios::binary);
-    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() != 19 * kPage) throw std::runtime_error("reference database not found");
+Bytes emptyDatabase() {
+    Bytes bytes = testfiles::emptyDatabaseBytes();
+    if (bytes.size() != 19 * kPage) throw std::runtime_error("the empty database is not 19 pages long");
     return bytes;
 }
 
@@ -150,17 +151,17 @@ int treeDepth(const jet::PageStore& store, uint32_t root) {
 }
 
 // ---------------------------------------------------------------------------------------------------------
-// The indexes of the Jet engine's own empty database.
+// The indexes of an empty database.
 
-class ReferenceIndexes : public ::testing::Test {
+class EmptyDatabaseIndexes : public ::testing::Test {
 protected:
-    Bytes file = referenceFile();
+    Bytes file = emptyDatabase();
     jet::TableDef objects = readTableDef(file, 2);   // MSysObjects: ParentIdName (0), Id (1)
     jet::TableDef aces = readTableDef(file, 3);      // MSysACEs: ObjectId (0)
     std::unique_ptr<jet::PageStore> store = jet::PageStore::fromBytes(file);
 };
 
-TEST_F(ReferenceIndexes, KeysOfEveryEntryAreReproducedFromTheRows) {
+TEST_F(EmptyDatabaseIndexes, KeysOfEveryEntryAreReproducedFromTheRows) {
     struct Case { const jet::TableDef* def; size_t index; size_t expected; };
     for (Case c : {Case{&objects, 0, 8}, Case{&objects, 1, 8}, Case{&aces, 0, 16}}) {
         const jet::RealIndex& index = c.def->realIndexes[c.index];
@@ -185,7 +186,7 @@ TEST_F(ReferenceIndexes, KeysOfEveryEntryAreReproducedFromTheRows) {
                                                   "MSysACEs", "MSysQueries", "MSysRelationships"}));
 }
 
-TEST_F(ReferenceIndexes, WritingTheEntriesBackGivesTheEnginesPagesByteForByte) {
+TEST_F(EmptyDatabaseIndexes, WritingTheEntriesBackGivesTheSamePagesByteForByte) {
     struct Case { const jet::TableDef* def; size_t index; };
     for (Case c : {Case{&objects, 0}, Case{&objects, 1}, Case{&aces, 0}}) {
         const jet::RealIndex& index = c.def->realIndexes[c.index];
@@ -197,7 +198,7 @@ TEST_F(ReferenceIndexes, WritingTheEntriesBackGivesTheEnginesPagesByteForByte) {
     }
 }
 
-TEST_F(ReferenceIndexes, WriteLeafPageRefusesUnorderedOrOversizedEntries) {
+TEST_F(EmptyDatabaseIndexes, WriteLeafPageRefusesUnorderedOrOversizedEntries) {
     std::vector<Entry> entries = jet::index::readEntries(*store, objects, objects.realIndexes[1]);
     std::swap(entries[0], entries[1]);
     Bytes page(kPage);
@@ -300,7 +301,7 @@ TEST(KeyRules, IgnoreNullsIndexesSkipRowsWhoseKeyIsAllNull) {
 // ---------------------------------------------------------------------------------------------------------
 // Inserting and removing.
 
-class IndexChanges : public ReferenceIndexes {
+class IndexChanges : public EmptyDatabaseIndexes {
 protected:
     void SetUp() override { store->begin(); }
 

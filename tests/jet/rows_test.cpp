@@ -360,10 +360,10 @@ TEST(RowWrite, FailedStatementsChangeNothing) {
     EXPECT_EQ(f.rows()[1].id, four);
 }
 
-TEST(RowWrite, SystemTableRowsInTheReferenceFile) {
-    // MSysACEs (Long, Binary, Long, Boolean; index on ObjectId) in a copy of the Jet-made file.
+TEST(RowWrite, SystemTableRowsInAnEmptyDatabase) {
+    // MSysACEs (Long, Binary, Long, Boolean; index on ObjectId) in a copy of an empty database.
     testfiles::TempDir dir;
-    std::string path = dir.copyOfReference();
+    std::string path = dir.copyOfEmptyDatabase();
     auto db = Database::open(path);
     const TableDef& aces = db->table(u"MSysACEs");
     RowId id;

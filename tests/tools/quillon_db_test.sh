@@ -33,6 +33,7 @@ passed=0
 failed=0
 pass() { passed=$((passed + 1)); echo "ok    $*"; }
 fail() { failed=$((failed + 1)); echo "FAIL  $*"; }
+skip() { echo "skip  $*"; }
 # expect NAME COMMAND...: the command succeeds.
 expect() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; fi; }
 
@@ -59,6 +60,8 @@ same_as_mdb_export texts.mdb Texts
 if [ -f "$reference" ]; then
     # A file written by the Jet engine itself: its system tables hold dates, binary and memo columns.
     for table in MSysObjects MSysACEs; do same_as_mdb_export "$reference" "$table"; done
+else
+    skip "export of the Jet-made file: no Jet-made reference here: $reference"
 fi
 
 # A few lines written out by hand from the CSV rules, so that a fault shared with mdb-export still shows.
@@ -93,6 +96,8 @@ expect "schema: the AutoNumber id" grep -qE '^  id +Long +4 bytes +AutoNumber' <
 if [ -f "$reference" ]; then
     expect "schema: indexes with their columns and flags" \
         grep -qxF '  ParentIdName: ParentId, Name  (unique)' <("$qdb" schema "$reference" MSysObjects)
+else
+    skip "schema of the Jet-made file: no Jet-made reference here: $reference"
 fi
 
 # ---- statements
