@@ -1,5 +1,5 @@
 // The Windows environment every other Windows-side test relies on: Chinese ANSI code page, GBK literals,
-// Chinese window captions, and the folders the test run hands over.
+// Chinese window captions, the folders the test run hands over, and crashes that end a program at once.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -91,6 +91,30 @@ TEST(Environment, TestFoldersArriveInWindowsForm) {
     if (const char* exe = std::getenv("QUILLON_EXE")) {
         EXPECT_NE(GetFileAttributesA(exe), INVALID_FILE_ATTRIBUTES) << exe;
     }
+}
+
+// A program that crashes prints its backtrace and ends with a non-zero exit code at once: it never waits in
+// a debugger or behind a crash dialog until the test's time-out.
+TEST(Environment, ACrashEndsTheProgramAtOnce) {
+    wchar_t self[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    std::wstring crasher = self;
+    crasher.resize(crasher.find_last_of(L'\\') + 1);
+    crasher += L"crash_at_once.exe";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(crasher.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process))
+        << GetLastError();
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0) << "the crashed program is still there";
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    EXPECT_NE(code, 0u);
+    EXPECT_NE(code, STILL_ACTIVE);
+    if (code == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
 }
 
 }  // namespace
