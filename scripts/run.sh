@@ -48,7 +48,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
         cp -a "$prefix_template" "$WINEPREFIX"
     fi
     cd "$folder"
-    setsid "$wine64" ./quillon.exe </dev/null >"$folder/wine.log" 2>&1 &
+    setsid "${wine64[@]}" ./quillon.exe </dev/null >"$folder/wine.log" 2>&1 &
     echo "Quillon is running on $DISPLAY from $folder (Wine's messages in $folder/wine.log)."
     echo "Close its window to end it."
     exit 0
@@ -61,7 +61,7 @@ bash scripts/wine/session.sh start "$session"
 source "$session/session.env"
 export WINEPREFIX DISPLAY
 
-(cd "$folder" && exec "$wine64" ./quillon.exe) </dev/null >"$folder/wine.log" 2>&1 &
+(cd "$folder" && exec "${wine64[@]}" ./quillon.exe) </dev/null >"$folder/wine.log" 2>&1 &
 program=$!
 
 # Wine gives each top-level window an X window named after its caption.

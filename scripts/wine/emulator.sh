@@ -35,7 +35,7 @@ if [ -n "${QUILLON_EXE_UNIX:-}" ]; then
 fi
 
 status=0
-"$wine64" "$@" || status=$?
+"${wine64[@]}" "$@" || status=$?
 if [ "$own_session" = yes ]; then
     bash "$here/session.sh" stop "$session" >&2
     rm -rf "$session"

@@ -76,7 +76,7 @@ start_session() {
     # One wineserver for the whole run; then start Wine's own background processes (services, the desktop
     # window's explorer.exe) here, with their output in a log, so that they do not hold a test's output open.
     "$wineserver" -p </dev/null >"$dir/wineserver.log" 2>&1
-    "$wine64" wineboot </dev/null >"$dir/warmup.log" 2>&1 || true
+    "${wine64[@]}" wineboot </dev/null >"$dir/warmup.log" 2>&1 || true
 
     cat >"$state.new" <<EOF
 WINEPREFIX='$WINEPREFIX'
