@@ -21,7 +21,6 @@
 #include "app/server_catalogue.h"
 #include "app/startup_loader.h"
 #include "catalogue/config_database.h"
-#include "jet/value.h"
 #include "runtime/form_win32.h"
 #include "runtime/text_codec.h"
 #include "runtime/window_win32.h"
@@ -76,7 +75,7 @@ std::string executableFolder() {
     std::wstring path = executablePath();
     size_t separator = path.find_last_of(L"\\/");
     path.resize(separator == std::wstring::npos ? 0 : separator);
-    return jet::toUtf8(std::u16string(path.begin(), path.end()));
+    return runtime::Utf16ToUtf8(std::u16string(path.begin(), path.end()));
 }
 
 // The executable's file name in GBK ("quillon.exe"), as the process list names it.

@@ -1,4 +1,5 @@
-// Conversion between the program's GBK (code page 936) texts and UTF-16.
+// Conversion between the program's GBK (code page 936) texts and UTF-16, and from UTF-16 to UTF-8 (the form
+// in which file paths reach the database engine).
 #pragma once
 
 #include <string>
@@ -9,5 +10,7 @@ namespace runtime {
 std::u16string GbkToUtf16(const std::string& gbk);
 // UTF-16 to GBK bytes. A character GBK cannot hold becomes '?'.
 std::string Utf16ToGbk(const std::u16string& text);
+// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(const std::u16string& text);
 
 }  // namespace runtime

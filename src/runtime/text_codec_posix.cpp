@@ -1,4 +1,4 @@
-// GBK <-> UTF-16 through iconv, for the native build and its tests.
+// GBK <-> UTF-16 and UTF-16 -> UTF-8 through iconv, for the native build and its tests.
 //
 // iconv stops at the first sequence it cannot convert; we then put the documented replacement in the output
 // (U+FFFD when decoding GBK, '?' when encoding) and carry on after the offending input.
@@ -127,6 +127,28 @@ std::string Utf16ToGbk(const std::u16string& text) {
             ++i;
         }
     }
+    return result;
+}
+
+std::string Utf16ToUtf8(const std::u16string& text) {
+    // Unpaired surrogates become U+FFFD before iconv sees the text, as the Windows conversion does.
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t c = text[i];
+        bool paired = isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1]);
+        if (!paired && (isHighSurrogate(c) || isLowSurrogate(c))) c = u'\uFFFD';
+        for (char16_t unit : paired ? std::u16string{c, text[++i]} : std::u16string{c}) {
+            bytes.push_back(static_cast<char>(unit & 0xFF));
+            bytes.push_back(static_cast<char>(unit >> 8));
+        }
+    }
+    std::string result;
+    if (bytes.empty()) return result;
+    Converter converter("UTF-8", "UTF-16LE");
+    const char* in = bytes.data();
+    size_t inLeft = bytes.size();
+    converter.convert(in, inLeft, result);  // well-formed UTF-16 always converts
     return result;
 }
 

@@ -5,6 +5,7 @@
 // again one character at a time, each sequence that is not GBK becoming U+FFFD (so the result does not
 // depend on the default character a given Windows version substitutes).
 // Encoding: WideCharToMultiByte with '?' as the default character.
+// UTF-8: WideCharToMultiByte with CP_UTF8, which writes U+FFFD for an unpaired surrogate.
 #include "runtime/text_codec.h"
 
 #include <windows.h>
@@ -91,6 +92,19 @@ std::string Utf16ToGbk(const std::u16string& text) {
     if (needed <= 0) return result;
     result.resize(static_cast<size_t>(needed));
     int written = WideCharToMultiByte(kGbkCodePage, 0, wide, size, result.data(), needed, defaultChar, nullptr);
+    result.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return result;
+}
+
+std::string Utf16ToUtf8(const std::u16string& text) {
+    std::string result;
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return result;
+    const wchar_t* wide = reinterpret_cast<const wchar_t*>(text.data());
+    int size = static_cast<int>(text.size());
+    int needed = WideCharToMultiByte(CP_UTF8, 0, wide, size, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return result;
+    result.resize(static_cast<size_t>(needed));
+    int written = WideCharToMultiByte(CP_UTF8, 0, wide, size, result.data(), needed, nullptr, nullptr);
     result.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return result;
 }

@@ -64,5 +64,18 @@ TEST(TextCodec, CharactersGbkCannotHoldBecomeQuestionMarks) {
     EXPECT_EQ(Utf16ToGbk(std::u16string(1, char16_t(0xD83D))), "?");
 }
 
+TEST(TextCodec, PathsInUtf8) {
+    struct Case { std::u16string utf16; std::string utf8; };
+    const Case cases[] = {
+        {u"", ""},
+        {u"C:\\tools\\config.MDB", "C:\\tools\\config.MDB"},
+        {u"Z:\\\u5F20\u4E09\u7684 \u5DE5\u5177;x", "Z:\\\xE5\xBC\xA0\xE4\xB8\x89\xE7\x9A\x84 \xE5\xB7\xA5\xE5\x85\xB7;x"},
+        {u"x\U0001F600y", "x\xF0\x9F\x98\x80y"},                                   // a surrogate pair: one character
+        {std::u16string(u"a") + char16_t(0xD800) + u"b", "a\xEF\xBF\xBD" "b"},      // unpaired: U+FFFD
+        {std::u16string(1, char16_t(0xDC00)), "\xEF\xBF\xBD"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Utf16ToUtf8(c.utf16), c.utf8);
+}
+
 }  // namespace
 }  // namespace runtime
