@@ -150,9 +150,19 @@ Database::Database(std::unique_ptr<PageStore> pages) : pages_(std::move(pages)),
 Database::~Database() = default;
 
 std::unique_ptr<Database> Database::open(const std::string& path, FileSystem& fs) {
+    return openFile(path, fs, PageStore::Access::kChanges);
+}
+
+std::unique_ptr<Database> Database::openForReading(const std::string& path, FileSystem& fs) {
+    return openFile(path, fs, PageStore::Access::kReadOnly);
+}
+
+std::unique_ptr<Database> Database::openFile(const std::string& path, FileSystem& fs, PageStore::Access access) {
     std::unique_ptr<PageStore> store;
     try {
-        store = PageStore::openFile(path, fs);
+        store = PageStore::openFile(path, fs, access);
+    } catch (const InUseError&) {
+        throw;
     } catch (const Error&) {
         // Say what the file is when that explains the failure better (a Jet 3 file, a text file...).
         if (fs.exists(path)) {

@@ -40,8 +40,12 @@ struct ColumnChange {
 class Database {
 public:
     // Opens a file for reading and writing. Refuses, with a jet::Error that says what the file is, anything
-    // that is not an unencrypted Jet 4 database (Jet 3, ACE/.accdb, encrypted, truncated, not a database).
+    // that is not an unencrypted Jet 4 database (Jet 3, ACE/.accdb, encrypted, truncated, not a database);
+    // throws an InUseError while another opener has it open for changes (see page_store.h).
     static std::unique_ptr<Database> open(const std::string& path, FileSystem& fs = realFileSystem());
+    // The same for reading only: never changes the file or its journal, and reads it while another opener
+    // has it open for changes. statement() is refused.
+    static std::unique_ptr<Database> openForReading(const std::string& path, FileSystem& fs = realFileSystem());
     // The same over bytes in memory (the fuzzer, tests, the template).
     static std::unique_ptr<Database> openBytes(std::vector<uint8_t> bytes);
     ~Database();
@@ -80,11 +84,15 @@ public:
     // Returns the problems found (empty when the file is sound).
     std::vector<std::string> check() const;
 
+    // What opening did that the person should know (see PageStore::openingNote); empty when nothing.
+    const std::string& openingNote() const { return pages_->openingNote(); }
+
     PageStore& pages() { return *pages_; }
     const PageStore& pages() const { return *pages_; }
 
 private:
     explicit Database(std::unique_ptr<PageStore> pages);
+    static std::unique_ptr<Database> openFile(const std::string& path, FileSystem& fs, PageStore::Access access);
     void load();
 
     std::unique_ptr<PageStore> pages_;

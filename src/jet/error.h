@@ -13,4 +13,12 @@ public:
     explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
 
+// The database file is open for changes somewhere else (another process, or another open in this one):
+// raised before anything of the file or its journal has been touched.
+class InUseError : public Error {
+public:
+    explicit InUseError(const std::string& path)
+        : Error(path + " is in use: another program has it open for changes") {}
+};
+
 }  // namespace jet

@@ -48,21 +48,29 @@ void flushFolderOf(const std::string& path) {
     if (::fsync(dir.fd) != 0 && errno != EINVAL && errno != EROFS) fail("flush the folder of", path);
 }
 
-// One descriptor kept open for the store's writes and flushes.
+// The locks live on single bytes far beyond the end of any database file, where nobody reads or writes.
+off_t lockOffset(OpenFile::Lock which) { return off_t(1) << 62 | off_t(which); }
+
+// One descriptor kept open for the store's writes, flushes and locks. The locks are open-file-description
+// locks: a second open of the same file, even in this process, is kept out; they go when the file is closed.
 class PosixFile : public OpenFile {
 public:
-    explicit PosixFile(const std::string& path) : path_(path) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd_ >= 0) {
-            try {
-                flushFolderOf(path);
-            } catch (...) {
-                ::close(fd_);
-                throw;
+    enum Mode { kCreate, kExisting, kReading };
+    PosixFile(const std::string& path, Mode mode) : path_(path) {
+        if (mode == kCreate) {
+            fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            if (fd_ >= 0) {
+                try {
+                    flushFolderOf(path);
+                } catch (...) {
+                    ::close(fd_);
+                    throw;
+                }
+                return;
             }
-        } else if (errno == EEXIST) {
-            fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+            if (errno != EEXIST) fail("open", path);
         }
+        fd_ = ::open(path.c_str(), (mode == kReading ? O_RDONLY : O_RDWR) | O_CLOEXEC);
         if (fd_ < 0) fail("open", path);
     }
     ~PosixFile() override { ::close(fd_); }
@@ -75,7 +83,25 @@ public:
         if (::fdatasync(fd_) != 0) fail("flush", path_);
     }
 
+    bool tryLock(Lock which, bool exclusive) override { return setLock(which, exclusive ? F_WRLCK : F_RDLCK, false); }
+    void lock(Lock which, bool exclusive) override { setLock(which, exclusive ? F_WRLCK : F_RDLCK, true); }
+    void unlock(Lock which) override { setLock(which, F_UNLCK, false); }
+
 private:
+    bool setLock(Lock which, short type, bool wait) {
+        struct flock range = {};
+        range.l_type = type;
+        range.l_whence = SEEK_SET;
+        range.l_start = lockOffset(which);
+        range.l_len = 1;
+        while (::fcntl(fd_, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range) != 0) {
+            if (errno == EINTR) continue;
+            if (!wait && (errno == EAGAIN || errno == EACCES)) return false;
+            fail("lock", path_);
+        }
+        return true;
+    }
+
     std::string path_;
     int fd_ = -1;
 };
@@ -128,7 +154,44 @@ public:
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) fail("remove", path);
     }
 
-    std::unique_ptr<OpenFile> open(const std::string& path) override { return std::make_unique<PosixFile>(path); }
+    void rename(const std::string& from, const std::string& to) override {
+        // A hard link refuses an existing name, where rename() would replace it. A file system without hard
+        // links gets a rename after a look that the name is free.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            if (::unlink(from.c_str()) != 0) fail("rename", from + " to " + to);
+        } else {
+            if (errno == EEXIST || exists(to)) throw Error("could not rename " + from + " to " + to + ": the name is taken");
+            if (::rename(from.c_str(), to.c_str()) != 0) fail("rename", from + " to " + to);
+        }
+        flushFolderOf(to);
+    }
+
+    std::unique_ptr<OpenFile> open(const std::string& path) override {
+        return std::make_unique<PosixFile>(path, PosixFile::kCreate);
+    }
+    std::unique_ptr<OpenFile> openDatabase(const std::string& path) override {
+        return std::make_unique<PosixFile>(path, PosixFile::kExisting);
+    }
+    std::unique_ptr<OpenFile> openForReading(const std::string& path) override {
+        return std::make_unique<PosixFile>(path, PosixFile::kReading);
+    }
+
+    bool createNew(const std::string& path, const uint8_t* data, size_t size) override {
+        Descriptor file{::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)};
+        if (file.fd < 0) {
+            if (errno == EEXIST) return false;
+            fail("create", path);
+        }
+        try {
+            writeAt(file.fd, 0, data, size, path);
+            if (::fdatasync(file.fd) != 0) fail("flush", path);
+            flushFolderOf(path);
+        } catch (...) {
+            ::unlink(path.c_str());  // ours, made just now, and incomplete
+            throw;
+        }
+        return true;
+    }
 };
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The operating system's files through Win32 calls. Paths arrive as UTF-8 and go to the W functions.
+// The operating system's files through Win32 calls. Paths arrive as UTF-8 and go to the W functions, so any
+// folder Windows allows works (never the ANSI code page).
 #include <windows.h>
 
 #include <algorithm>
@@ -41,6 +42,17 @@ HANDLE openForWriting(const std::string& path, DWORD disposition) {
                        nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+bool inUse(DWORD code) { return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION; }
+
+// The locks live on single bytes far beyond the end of any database file, where nobody reads or writes
+// (Windows locks keep other handles from reading and writing the locked bytes).
+OVERLAPPED lockPlace(OpenFile::Lock which) {
+    OVERLAPPED place = {};
+    place.Offset = DWORD(which);
+    place.OffsetHigh = 0x40000000;  // byte 2^62
+    return place;
+}
+
 void writeAt(HANDLE file, uint64_t offset, const uint8_t* data, size_t size, const std::string& path) {
     LARGE_INTEGER position;
     position.QuadPart = LONGLONG(offset);
@@ -60,12 +72,20 @@ void resize(HANDLE file, uint64_t size, const std::string& path) {
     if (!SetFilePointerEx(file, position, nullptr, FILE_BEGIN) || !SetEndOfFile(file)) fail("resize", path);
 }
 
-// One handle kept open for the store's writes and flushes. NTFS records a new file's directory entry in its
-// own log, so there is no folder to flush as on POSIX.
+// One handle kept open for the store's writes, flushes and locks. NTFS records a new file's directory entry in
+// its own log, so there is no folder to flush as on POSIX.
+//
+// A database opened for changes shares reading only: no other handle may write it while it is open, whatever
+// program asks (a second opener for changes gets a sharing violation, reported as the file being in use).
+// Locks belong to the handle, so a second handle of this process is kept out too; closing drops them.
 class Win32File : public OpenFile {
 public:
-    explicit Win32File(const std::string& path) : path_(path), handle_{openForWriting(path, OPEN_ALWAYS)} {
-        if (handle_.h == INVALID_HANDLE_VALUE) fail("open", path);
+    enum Mode { kJournal, kDatabase, kReading };
+    Win32File(const std::string& path, Mode mode) : path_(path), handle_{open(path, mode)} {
+        if (handle_.h == INVALID_HANDLE_VALUE) {
+            if (mode == kDatabase && inUse(GetLastError())) throw InUseError(path);
+            fail("open", path);
+        }
     }
     void write(uint64_t offset, const uint8_t* data, size_t size) override { writeAt(handle_.h, offset, data, size, path_); }
     void truncate(uint64_t size) override { resize(handle_.h, size, path_); }
@@ -73,7 +93,40 @@ public:
         if (!FlushFileBuffers(handle_.h)) fail("flush", path_);
     }
 
+    bool tryLock(Lock which, bool exclusive) override {
+        if (setLock(which, exclusive, false)) return true;
+        if (inUse(GetLastError())) return false;
+        fail("lock", path_);
+    }
+    void lock(Lock which, bool exclusive) override {
+        if (!setLock(which, exclusive, true)) fail("lock", path_);
+    }
+    void unlock(Lock which) override {
+        OVERLAPPED place = lockPlace(which);
+        UnlockFileEx(handle_.h, 0, 1, 0, &place);
+    }
+
 private:
+    static HANDLE open(const std::string& path, Mode mode) {
+        switch (mode) {
+        case kJournal: return openForWriting(path, OPEN_ALWAYS);
+        case kDatabase:
+            return CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        case kReading:
+            return CreateFileW(widen(path).c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        }
+        return INVALID_HANDLE_VALUE;
+    }
+
+    bool setLock(Lock which, bool exclusive, bool wait) {
+        OVERLAPPED place = lockPlace(which);
+        DWORD flags = (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
+        return LockFileEx(handle_.h, flags, 0, 1, 0, &place) != 0;
+    }
+
     std::string path_;
     Handle handle_;
 };
@@ -130,7 +183,41 @@ public:
         fail("remove", path);
     }
 
-    std::unique_ptr<OpenFile> open(const std::string& path) override { return std::make_unique<Win32File>(path); }
+    void rename(const std::string& from, const std::string& to) override {
+        if (!MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_WRITE_THROUGH))
+            fail("rename", from + " to " + to);
+    }
+
+    std::unique_ptr<OpenFile> open(const std::string& path) override {
+        return std::make_unique<Win32File>(path, Win32File::kJournal);
+    }
+    std::unique_ptr<OpenFile> openDatabase(const std::string& path) override {
+        return std::make_unique<Win32File>(path, Win32File::kDatabase);
+    }
+    std::unique_ptr<OpenFile> openForReading(const std::string& path) override {
+        return std::make_unique<Win32File>(path, Win32File::kReading);
+    }
+
+    bool createNew(const std::string& path, const uint8_t* data, size_t size) override {
+        std::wstring wide = widen(path);
+        Handle file{CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (file.h == INVALID_HANDLE_VALUE) {
+            DWORD code = GetLastError();
+            if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return false;
+            fail("create", path);
+        }
+        try {
+            writeAt(file.h, 0, data, size, path);
+            if (!FlushFileBuffers(file.h)) fail("flush", path);
+        } catch (...) {
+            CloseHandle(file.h);
+            file.h = INVALID_HANDLE_VALUE;
+            DeleteFileW(wide.c_str());  // ours, made just now, and incomplete
+            throw;
+        }
+        return true;
+    }
 };
 
 }  // namespace

@@ -13,7 +13,8 @@ namespace {
 
 // The commit protocol, and why a crash at any point leaves the old or the new content.
 //
-// A statement changes some pages of the file (their originals kept in memory) and may append pages. commit():
+// A statement changes some pages of the file (their originals kept in memory) and may append pages. commit(),
+// holding the file's statement lock so that no reader sees the file half written:
 //   1. writes the journal over the start of the journal file (it may be longer: its tail is ignored) and
 //      flushes it;
 //   2. writes the changed and appended pages to the file and flushes it; once this flush returns, commit()
@@ -23,10 +24,18 @@ namespace {
 // The journal file is created at the first commit of a session (its directory entry made durable) and
 // removed when the store is closed; a crash leaves it behind.
 //
-// Opening the file looks for the journal. It is used only when its magic, lengths and checksum are right;
-// then, when the file already has the journal's new length and every written page matches its recorded hash,
-// the statement reached the file in full and the file is kept; otherwise the original pages are written back,
-// the file cut to its old length and flushed. The journal is then removed.
+// Opening the file for changes looks for the journal. It is used only when its magic, lengths and checksum
+// are right; then the file is compared with it:
+//   - the file has the journal's new length and every written page matches its recorded hashes: the
+//     statement reached the file in full, and the file is kept;
+//   - the file's length lies between the old and the new length, and every 512-byte sector of every page the
+//     statement changed holds either its original bytes or its new ones (a write torn at any sector): the
+//     statement was interrupted, so the original pages are written back, the file cut to its old length and
+//     flushed;
+//   - anything else: the file is not the one the journal was written for (a backup copied over it, a new
+//     file written in its place), or it was changed after the crash. The file is left exactly as it is and
+//     the journal renamed ("<file>-journal-unused"), with a note for the person (openingNote).
+// The journal is then removed.
 //
 // Crash points, for a statement N+1 following a completed statement N (the file holding N durably):
 //   - during 1: the file is untouched (it is written only after the journal flush). The journal on disk is
@@ -41,27 +50,35 @@ namespace {
 //     the file matches its new hashes and is kept. A statement reported as done is therefore never undone.
 //   - during recovery at open: the journal stays valid until the file is put back and flushed, so the next
 //     open repeats the same decision (a partly restored file is not the new content: the restore repeats).
-// A matching hash for a page that does not hold the new content would need a 64-bit hash collision.
-// One hazard remains, as for any journal kept beside a file: if the program crashes and another program
-// then changes the file before this one opens it again, a journal that was still valid on disk would put
-// back pages over those changes. The invalidation in step 3 normally reaches the disk within seconds.
+// A matching hash for a sector that does not hold the new content would need a 64-bit hash collision.
 //
 // A failed write inside a running program (disk full, I/O error) rolls memory back; if the file had already
 // been touched, its pages are written back from memory at once. If even that fails, the store refuses
 // further commits and leaves the journal for the next open.
+//
+// A store opened for reading only never writes. It reads the file under the shared statement lock, so that
+// no commit runs meanwhile; a valid journal beside a file that holds an interrupted statement (its writer
+// crashed) is applied to the bytes in memory only.
 
 // Journal layout (little-endian):
 //   magic (8 bytes), old file length (u64), new file length (u64), written page count W (u32),
-//   original page count C (u32); W entries of page number (u32) and hash of its new content (u64);
-//   C entries of page number (u32) and its 4096 original bytes; a hash of everything before it (u64).
-constexpr uint8_t kJournalMagic[8] = {'Q', 'J', 'E', 'T', 'J', 'R', 'N', '2'};
+//   original page count C (u32); W entries of page number (u32) and the hashes of its new content, one per
+//   512-byte sector (8 x u64); C entries of page number (u32) and its 4096 original bytes; a hash of
+//   everything before it (u64).
+// A journal of another layout (another last byte of the magic, such as the earlier "QJETJRN2") is not
+// applied: it is set aside like a journal of another file.
+constexpr uint8_t kJournalMagic[8] = {'Q', 'J', 'E', 'T', 'J', 'R', 'N', '3'};
+constexpr size_t kMagicFamily = 7;  // "QJETJRN"
+constexpr size_t kSector = 512;
 constexpr size_t kJournalHeader = 8 + 8 + 8 + 4 + 4;
-constexpr size_t kWrittenEntry = 4 + 8;
+constexpr size_t kWrittenEntry = 4 + 8 * (kPageSize / kSector);
 constexpr size_t kOriginalEntry = 4 + kPageSize;
 constexpr size_t kJournalTrailer = 8;
 
+}  // namespace
+
 // A 64-bit hash over 8-byte words: fast, and any change of the bytes changes it with near certainty.
-uint64_t hashBytes(const uint8_t* data, size_t size) {
+uint64_t detail::journalHash(const uint8_t* data, size_t size) {
     uint64_t hash = 0x9E3779B97F4A7C15ull ^ size;
     auto mix = [&](uint64_t word) {
         hash = (hash ^ word) * 0xBF58476D1CE4E5B9ull;
@@ -81,6 +98,10 @@ uint64_t hashBytes(const uint8_t* data, size_t size) {
     return hash;
 }
 
+namespace {
+
+uint64_t hashBytes(const uint8_t* data, size_t size) { return detail::journalHash(data, size); }
+
 void put64(uint8_t* p, uint64_t v) {
     put32(p, uint32_t(v));
     put32(p + 4, uint32_t(v >> 32));
@@ -97,47 +118,82 @@ std::vector<std::vector<uint8_t>> splitPages(const std::vector<uint8_t>& bytes, 
     return pages;
 }
 
-// A journal read back from disk; valid only when every check passed.
+// A journal read back from disk. kNone: no journal to use (too short, no magic, or a checksum that fails: a
+// journal torn by a crash while it was written, or invalidated after its statement). kDamaged: a whole journal
+// whose lengths or page numbers do not hold together. kValid: every check passed.
+enum class JournalKind { kNone, kDamaged, kValid };
 struct Journal {
-    bool valid = false;
+    JournalKind kind = JournalKind::kNone;
     uint64_t oldLength = 0, newLength = 0;
     size_t writtenCount = 0, originalCount = 0;
     const uint8_t* written = nullptr;    // writtenCount entries
     const uint8_t* originals = nullptr;  // originalCount entries
+
+    uint32_t writtenPage(size_t i) const { return get32(written + i * kWrittenEntry); }
+    // Whether `page` (4096 bytes) holds the new content of written page i in the sector at `offset`.
+    bool isNew(size_t i, const uint8_t* page, size_t offset) const {
+        return hashBytes(page + offset, kSector) == get64(written + i * kWrittenEntry + 4 + 8 * (offset / kSector));
+    }
 };
 
+// Reads the journal's header and entries, checking every count and length against the journal's own size
+// in 64 bits before anything is used as an offset.
 Journal parseJournal(const std::vector<uint8_t>& data) {
     Journal j;
-    if (data.size() < kJournalHeader + kJournalTrailer ||
-        std::memcmp(data.data(), kJournalMagic, sizeof kJournalMagic) != 0)
+    if (data.size() < kJournalHeader + kJournalTrailer || std::memcmp(data.data(), kJournalMagic, kMagicFamily) != 0)
         return j;
+    if (data[kMagicFamily] != kJournalMagic[kMagicFamily]) {
+        if (data[kMagicFamily] != 0) j.kind = JournalKind::kDamaged;  // another layout (zero: invalidated)
+        return j;
+    }
     j.oldLength = get64(data.data() + 8);
     j.newLength = get64(data.data() + 16);
     uint64_t written = get32(data.data() + 24), originals = get32(data.data() + 28);
     uint64_t size = kJournalHeader + written * kWrittenEntry + originals * kOriginalEntry;
-    if (size + kJournalTrailer > data.size() || j.oldLength % kPageSize != 0 || j.newLength % kPageSize != 0 ||
-        get64(data.data() + size) != hashBytes(data.data(), size))
+    if (size + kJournalTrailer > data.size() || get64(data.data() + size) != hashBytes(data.data(), size_t(size)))
         return j;
+    j.kind = JournalKind::kDamaged;
+    if (j.oldLength % kPageSize != 0 || j.newLength % kPageSize != 0 || j.oldLength > j.newLength) return j;
     j.writtenCount = size_t(written);
     j.originalCount = size_t(originals);
     j.written = data.data() + kJournalHeader;
     j.originals = j.written + j.writtenCount * kWrittenEntry;
     for (size_t i = 0; i < j.writtenCount; ++i)
-        if ((uint64_t(get32(j.written + i * kWrittenEntry)) + 1) * kPageSize > j.newLength) return j;
+        if ((uint64_t(j.writtenPage(i)) + 1) * kPageSize > j.newLength) return j;
     for (size_t i = 0; i < j.originalCount; ++i)
         if ((uint64_t(get32(j.originals + i * kOriginalEntry)) + 1) * kPageSize > j.oldLength) return j;
-    j.valid = true;
+    j.kind = JournalKind::kValid;
     return j;
 }
 
-// Whether `file` holds the whole new content the journal describes.
-bool holdsNewContent(const Journal& j, const std::vector<uint8_t>& file) {
-    if (file.size() != j.newLength) return false;
-    for (size_t i = 0; i < j.writtenCount; ++i) {
-        const uint8_t* entry = j.written + i * kWrittenEntry;
-        if (hashBytes(file.data() + size_t(get32(entry)) * kPageSize, kPageSize) != get64(entry + 4)) return false;
+// What the file holds, compared with a valid journal (see the protocol above).
+enum class FileState { kNewContent, kInterrupted, kForeign };
+
+FileState compare(const Journal& j, const std::vector<uint8_t>& file) {
+    // The new content: the new length, every written page as the statement wrote it.
+    bool isNew = file.size() == j.newLength;
+    for (size_t i = 0; isNew && i < j.writtenCount; ++i) {
+        const uint8_t* page = file.data() + size_t(j.writtenPage(i)) * kPageSize;
+        for (size_t offset = 0; isNew && offset < kPageSize; offset += kSector) isNew = j.isNew(i, page, offset);
     }
-    return true;
+    if (isNew) return FileState::kNewContent;
+
+    // An interrupted statement: a length it could have left, and each sector of each changed page old or new.
+    // (The lengths are compared before either is used as an offset: the file's length fits in size_t.)
+    if (file.size() < j.oldLength || file.size() > j.newLength) return FileState::kForeign;
+    std::unordered_map<uint32_t, size_t> writtenIndex;
+    for (size_t i = 0; i < j.writtenCount; ++i) writtenIndex.emplace(j.writtenPage(i), i);
+    for (size_t k = 0; k < j.originalCount; ++k) {
+        const uint8_t* entry = j.originals + k * kOriginalEntry;
+        uint32_t number = get32(entry);
+        auto written = writtenIndex.find(number);
+        const uint8_t* page = file.data() + size_t(number) * kPageSize;
+        for (size_t offset = 0; offset < kPageSize; offset += kSector) {
+            if (std::memcmp(page + offset, entry + 4 + offset, kSector) == 0) continue;
+            if (written == writtenIndex.end() || !j.isNew(written->second, page, offset)) return FileState::kForeign;
+        }
+    }
+    return FileState::kInterrupted;
 }
 
 // The default open file: every call goes to the file system by path.
@@ -153,17 +209,60 @@ private:
     std::string path_;
 };
 
+// Holds a lock for as long as it lives.
+class HeldLock {
+public:
+    HeldLock(OpenFile& file, OpenFile::Lock which, bool exclusive) : file_(file), which_(which) {
+        file_.lock(which_, exclusive);
+    }
+    ~HeldLock() { file_.unlock(which_); }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+private:
+    OpenFile& file_;
+    OpenFile::Lock which_;
+};
+
 }  // namespace
 
 std::unique_ptr<OpenFile> FileSystem::open(const std::string& path) { return std::make_unique<PathFile>(*this, path); }
 
-std::unique_ptr<PageStore> PageStore::openFile(const std::string& path, FileSystem& fs) {
+std::unique_ptr<OpenFile> FileSystem::openDatabase(const std::string& path) {
+    if (!exists(path)) throw Error("could not open " + path + ": it does not exist");
+    return std::make_unique<PathFile>(*this, path);
+}
+
+std::unique_ptr<OpenFile> FileSystem::openForReading(const std::string& path) {
+    if (!exists(path)) throw Error("could not open " + path + ": it does not exist");
+    return std::make_unique<PathFile>(*this, path);
+}
+
+bool FileSystem::createNew(const std::string& path, const uint8_t* data, size_t size) {
+    if (exists(path)) return false;
+    write(path, 0, data, size);
+    flush(path);
+    return true;
+}
+
+std::unique_ptr<PageStore> PageStore::openFile(const std::string& path, FileSystem& fs, Access access) {
     std::unique_ptr<PageStore> store(new PageStore());
     store->path_ = path;
     store->fs_ = &fs;
     if (!fs.exists(path)) throw Error("database file " + path + " does not exist");
-    std::vector<uint8_t> file = fs.readAll(path);
-    store->recover(file);
+    std::vector<uint8_t> file;
+    if (access == Access::kReadOnly) {
+        store->readOnly_ = true;
+        store->readConsistently(file);
+    } else {
+        // The writer lock comes first: a second opener for changes stops here, before it reads or touches
+        // the file or its journal.
+        store->file_ = fs.openDatabase(path);
+        if (!store->file_->tryLock(OpenFile::kWriterLock, true)) throw InUseError(path);
+        HeldLock statement(*store->file_, OpenFile::kStatementLock, true);
+        file = fs.readAll(path);
+        store->recover(file);
+    }
     store->pages_ = splitPages(file, "the file " + path);
     return store;
 }
@@ -175,36 +274,78 @@ std::unique_ptr<PageStore> PageStore::fromBytes(std::vector<uint8_t> bytes) {
 }
 
 PageStore::~PageStore() {
-    file_.reset();
-    if (!journal_) return;
-    journal_.reset();
-    if (!broken_.empty()) return;  // the next open needs the journal to repair the file
-    try {
-        fs_->remove(journalPath(path_));
-    } catch (...) {
-        // Harmless: the journal is invalidated or describes content the file already holds.
+    if (journal_) {
+        journal_.reset();
+        // The journal stays when the next open needs it to repair the file. Otherwise it is invalidated or
+        // describes content the file already holds, and its removal may fail harmlessly.
+        if (broken_.empty()) {
+            try {
+                fs_->remove(journalPath(path_));
+            } catch (...) {
+            }
+        }
     }
+    file_.reset();  // the writer lock goes last, once the journal is gone
 }
 
 // Applies a journal found beside the file (see the crash points above), both on disk and to `file`, the
-// bytes just read; then removes the journal.
+// bytes just read; then removes the journal, or sets it aside when it was not written for this file.
 void PageStore::recover(std::vector<uint8_t>& file) {
     std::string path = journalPath(path_);
     if (!fs_->exists(path)) return;
     std::vector<uint8_t> data = fs_->readAll(path);
     Journal j = parseJournal(data);
-    if (j.valid && !holdsNewContent(j, file)) {
-        file.resize(size_t(j.oldLength));
-        for (size_t i = 0; i < j.originalCount; ++i) {
-            const uint8_t* entry = j.originals + i * kOriginalEntry;
-            uint64_t offset = uint64_t(get32(entry)) * kPageSize;
-            fs_->write(path_, offset, entry + 4, kPageSize);
-            std::memcpy(file.data() + offset, entry + 4, kPageSize);
+    if (j.kind != JournalKind::kNone) {
+        FileState state = j.kind == JournalKind::kValid ? compare(j, file) : FileState::kForeign;
+        if (state == FileState::kForeign) {
+            setJournalAside();
+            return;
         }
-        fs_->truncate(path_, j.oldLength);
-        fs_->flush(path_);
+        if (state == FileState::kInterrupted) {
+            file.resize(size_t(j.oldLength));  // no more than the file's length (compare checked)
+            for (size_t i = 0; i < j.originalCount; ++i) {
+                const uint8_t* entry = j.originals + i * kOriginalEntry;
+                size_t offset = size_t(get32(entry)) * kPageSize;
+                file_->write(offset, entry + 4, kPageSize);
+                std::memcpy(file.data() + offset, entry + 4, kPageSize);
+            }
+            file_->truncate(j.oldLength);
+            file_->flush();
+        }
     }
     fs_->remove(path);
+}
+
+// Renames the journal beside the file to the first free "<journal>-unused[-N]" and says so in openingNote.
+void PageStore::setJournalAside() {
+    std::string from = journalPath(path_);
+    std::string to = from + "-unused";
+    for (int n = 2; fs_->exists(to); ++n) {
+        if (n > 1000) throw Error("could not set aside the journal " + from + ": too many earlier ones are there");
+        to = from + "-unused-" + std::to_string(n);
+    }
+    fs_->rename(from, to);
+    openingNote_ = "the journal beside " + path_ +
+                   " does not belong to the file that is there now (a copy put back, a new file, or a damaged "
+                   "journal); the file was left as it is and the journal kept as " + to;
+}
+
+// A reader's copy of the file: read while no commit runs; an interrupted statement's journal (its writer
+// crashed) is applied to the bytes in memory only. Nothing on disk changes.
+void PageStore::readConsistently(std::vector<uint8_t>& file) {
+    std::unique_ptr<OpenFile> reader = fs_->openForReading(path_);
+    HeldLock statement(*reader, OpenFile::kStatementLock, false);
+    file = fs_->readAll(path_);
+    std::string path = journalPath(path_);
+    if (!fs_->exists(path)) return;
+    std::vector<uint8_t> data = fs_->readAll(path);
+    Journal j = parseJournal(data);
+    if (j.kind != JournalKind::kValid || compare(j, file) != FileState::kInterrupted) return;
+    file.resize(size_t(j.oldLength));
+    for (size_t i = 0; i < j.originalCount; ++i) {
+        const uint8_t* entry = j.originals + i * kOriginalEntry;
+        std::memcpy(file.data() + size_t(get32(entry)) * kPageSize, entry + 4, kPageSize);
+    }
 }
 
 const uint8_t* PageStore::page(uint32_t number) const {
@@ -232,6 +373,7 @@ uint32_t PageStore::appendPage() {
 }
 
 void PageStore::begin() {
+    if (readOnly_) throw Error("the database " + path_ + " was opened for reading only");
     if (inStatement_) throw Error("a statement is already running");
     inStatement_ = true;
     pageCountAtBegin_ = pageCount();
@@ -281,7 +423,8 @@ void PageStore::commit() {
     uint8_t* entry = journal.data() + kJournalHeader;
     for (uint32_t number : toWrite) {
         put32(entry, number);
-        put64(entry + 4, hashBytes(pages_[number].data(), kPageSize));
+        for (size_t offset = 0; offset < kPageSize; offset += kSector)
+            put64(entry + 4 + 8 * (offset / kSector), hashBytes(pages_[number].data() + offset, kSector));
         entry += kWrittenEntry;
     }
     for (uint32_t number : changed) {
@@ -292,13 +435,13 @@ void PageStore::commit() {
     size_t hashed = journal.size() - kJournalTrailer;
     put64(journal.data() + hashed, hashBytes(journal.data(), hashed));
 
+    HeldLock statement(*file_, OpenFile::kStatementLock, true);
     bool fileTouched = false;
     try {
         if (!journal_) journal_ = fs_->open(journalPath(path_));
         journal_->write(0, journal.data(), journal.size());
         journal_->flush();
 
-        if (!file_) file_ = fs_->open(path_);
         fileTouched = true;
         // Runs of consecutive pages go out in one write.
         std::vector<uint8_t> run;

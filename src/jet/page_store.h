@@ -1,12 +1,20 @@
 // The database file as a list of 4096-byte pages, held in memory, changed one statement at a time.
 //
 // A statement is atomic on disk. commit() writes a journal beside the file ("<file>-journal") holding the
-// original contents of every page the statement changes, the old and new file lengths and a hash of the new
+// original contents of every page the statement changes, the old and new file lengths and hashes of the new
 // contents of every page it writes; flushes it; writes the pages; flushes the file. The journal file is kept
 // open for the next statement and removed when the store is closed. Opening a file beside a complete journal
 // keeps the file when it already holds the statement's new content and otherwise puts the original pages
 // back, so a crash at any moment leaves either the old or the new content, and a statement whose commit()
-// returned is never undone. page_store.cpp explains every crash point.
+// returned is never undone. A journal is applied only to the file it was written for: when the file holds
+// neither what the statement found nor what it wrote (a backup copied back, a new file written in its place),
+// the journal is set aside under another name and the file left as it is. page_store.cpp explains every
+// crash point.
+//
+// One writer at a time: a store opened for changes holds the file's writer lock for as long as it is open,
+// and a second opener for changes (another process, or another open in this one) is refused with an
+// InUseError before it touches the file or its journal. A store opened for reading only takes no writer lock:
+// it reads the file while no commit runs, and never changes the file or its journal.
 #pragma once
 
 #include <cstdint>
@@ -28,10 +36,21 @@ public:
     virtual void truncate(uint64_t size) = 0;
     // Makes the written data and the file length durable (fdatasync, FlushFileBuffers).
     virtual void flush() = 0;
+
+    // Locks between processes, and between two opens of one file in one process; closing the file drops
+    // them. kWriterLock is held exclusively by the one store that may change the file, for as long as it is
+    // open; kStatementLock exclusively while a commit or a recovery writes the file, and shared by a reader
+    // while it reads. tryLock does not wait: false when another holds the lock. The default, for files of
+    // test file systems, keeps nobody out.
+    enum Lock { kWriterLock, kStatementLock };
+    virtual bool tryLock(Lock, bool /*exclusive*/) { return true; }
+    virtual void lock(Lock, bool /*exclusive*/) {}
+    virtual void unlock(Lock) {}
 };
 
 // The file operations the store needs. The real one uses POSIX or Win32 calls; tests substitute one that
-// "loses power" after a given number of writes.
+// "loses power" after a given number of writes. Paths are UTF-8; on Windows they reach the wide functions,
+// so that any folder Windows allows works.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -42,17 +61,31 @@ public:
     virtual void truncate(const std::string& path, uint64_t size) = 0;
     virtual void flush(const std::string& path) = 0;
     virtual void remove(const std::string& path) = 0;
+    // Gives a file another name; refuses (throws) when `to` exists.
+    virtual void rename(const std::string& from, const std::string& to) = 0;
     // Opens a file for writing, creating it when missing (and making its creation durable). The default
     // forwards every call to the path functions above; the real file systems keep one descriptor open.
     virtual std::unique_ptr<OpenFile> open(const std::string& path);
+    // Opens an existing database file for changes, never creating it. On Windows nobody else may then open
+    // it for writing: a second opener for changes gets an InUseError here or at the writer lock.
+    virtual std::unique_ptr<OpenFile> openDatabase(const std::string& path);
+    // Opens an existing file for reading, to hold its locks while reading it.
+    virtual std::unique_ptr<OpenFile> openForReading(const std::string& path);
+    // Writes a new file holding `size` bytes, flushed and its directory entry durable, only when nothing is
+    // at `path` yet: false (and nothing touched) when something is. Throws jet::Error on a failure, after
+    // removing what it had written.
+    virtual bool createNew(const std::string& path, const uint8_t* data, size_t size);
 };
 // The operating system's files.
 FileSystem& realFileSystem();
 
 class PageStore {
 public:
-    // Opens a file, recovering from an interrupted statement first. Throws jet::Error.
-    static std::unique_ptr<PageStore> openFile(const std::string& path, FileSystem& fs = realFileSystem());
+    enum class Access { kChanges, kReadOnly };
+    // Opens a file, recovering from an interrupted statement first. Throws jet::Error (InUseError when another
+    // store has the file open for changes and `access` is kChanges).
+    static std::unique_ptr<PageStore> openFile(const std::string& path, FileSystem& fs = realFileSystem(),
+                                               Access access = Access::kChanges);
     // A store over bytes in memory; commit() keeps the changes in memory only.
     static std::unique_ptr<PageStore> fromBytes(std::vector<uint8_t> bytes);
     // Closes the file and removes the journal when the file is known to match memory.
@@ -68,7 +101,8 @@ public:
     // Appends a zeroed page to the file and returns its number.
     uint32_t appendPage();
 
-    // Statement boundaries. Changes made outside begin()/commit() are refused.
+    // Statement boundaries. Changes made outside begin()/commit() are refused, and so is begin() on a store
+    // opened for reading only.
     void begin();
     void commit();    // throws jet::Error on an I/O failure, after rolling back the in-memory pages
     void rollback();  // forgets every change since begin()
@@ -78,15 +112,22 @@ public:
     std::vector<uint8_t> bytes() const;
     const std::string& path() const { return path_; }
     static std::string journalPath(const std::string& path) { return path + "-journal"; }
+    // What opening did besides reading that the person should know (a journal set aside), in one English
+    // line; empty when nothing.
+    const std::string& openingNote() const { return openingNote_; }
 
 private:
     PageStore() = default;
     void recover(std::vector<uint8_t>& file);
+    void readConsistently(std::vector<uint8_t>& file);
+    void setJournalAside();
     void restoreAfterFailedWrite(const std::vector<uint32_t>& written);
 
     std::string path_;               // empty for a store in memory
     FileSystem* fs_ = nullptr;
-    std::unique_ptr<OpenFile> file_;     // opened at the first commit
+    bool readOnly_ = false;
+    std::string openingNote_;
+    std::unique_ptr<OpenFile> file_;     // the database file, with its writer lock, while open for changes
     std::unique_ptr<OpenFile> journal_;  // created at the first commit, kept until the store closes
     // Set when a failed commit left the file unlike memory and it could not be put back: further commits
     // are refused and the journal stays for the next open to repair the file.
@@ -96,5 +137,10 @@ private:
     uint32_t pageCountAtBegin_ = 0;
     std::unordered_map<uint32_t, std::vector<uint8_t>> originals_;  // pages changed by this statement
 };
+
+namespace detail {
+// The hash of the journal's content and of the pages it describes (page_store.cpp has the journal's layout).
+uint64_t journalHash(const uint8_t* data, size_t size);
+}  // namespace detail
 
 }  // namespace jet

@@ -57,6 +57,10 @@ public:
         remember(path);
         realFileSystem().remove(path);
     }
+    void rename(const std::string& from, const std::string& to) override {
+        if (cut()) throw Error("power cut");
+        realFileSystem().rename(from, to);
+    }
 
 private:
     bool dead_ = false;
@@ -271,6 +275,7 @@ public:
     void truncate(const std::string& path, uint64_t size) override { realFileSystem().truncate(path, size); }
     void flush(const std::string& path) override { realFileSystem().flush(path); }
     void remove(const std::string& path) override { realFileSystem().remove(path); }
+    void rename(const std::string& from, const std::string& to) override { realFileSystem().rename(from, to); }
 };
 
 }  // namespace
@@ -346,4 +351,175 @@ TEST(PageStore, JournalOnDiskIsAppliedOrDiscardedAtOpen) {
     store->appendPage();
     store->rollback();
     EXPECT_EQ(store->bytes(), base);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// One writer at a time, and journals applied only to the file they were written for.
+
+namespace {
+
+size_t hostCount(Database& db) { return db.readRows(db.table(u"Hosts")).size(); }
+
+void insertHosts(const std::string& path, int count) {
+    auto db = Database::open(path);
+    for (int i = 0; i < count; ++i)
+        db->statement([&] { db->insertRow(db->table(u"Hosts"), {std::monostate{}, std::u16string(u"h"), std::monostate{}}); });
+}
+
+// Leaves the journal of a delete that a power cut stopped once its journal was on disk: before the file was
+// written, or (`torn`) in the middle of its first write.
+void crashDuringADelete(const std::string& path, bool torn = false) {
+    PowerCutFileSystem fs;
+    fs.loseFile = !torn;
+    auto db = Database::open(path, fs);
+    RowId first = db->readRows(db->table(u"Hosts"))[0].id;
+    fs.calls = 0;
+    fs.limit = 2;  // the journal's write and flush
+    EXPECT_THROW(db->statement([&] { db->deleteRow(db->table(u"Hosts"), first); }), Error);
+}
+
+bool exists(const std::string& path) { return realFileSystem().exists(path); }
+
+}  // namespace
+
+TEST(OneWriter, ASecondOpenerForChangesIsRefusedAndReadersReadWhatWasCommitted) {
+    testfiles::TempDir dir;
+    std::string path = dir.file("db.mdb"), journal = PageStore::journalPath(path);
+    testfiles::writeFile(path, createDatabase({hostsTable()}));
+    auto writer = Database::open(path);
+    writer->statement([&] { writer->insertRow(writer->table(u"Hosts"), {std::monostate{}, std::u16string(u"a"), std::monostate{}}); });
+    const std::vector<uint8_t> file = testfiles::readFile(path), journalBytes = testfiles::readFile(journal);
+
+    try {
+        Database::open(path);
+        ADD_FAILURE() << "a second opener for changes was let in";
+    } catch (const InUseError& e) {
+        EXPECT_NE(std::string(e.what()).find(path + " is in use"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(testfiles::readFile(path), file);
+    EXPECT_EQ(testfiles::readFile(journal), journalBytes);
+
+    writer->statement([&] { writer->insertRow(writer->table(u"Hosts"), {std::monostate{}, std::u16string(u"b"), std::monostate{}}); });
+    auto reader = Database::openForReading(path);
+    EXPECT_EQ(hostCount(*reader), 27u);
+    EXPECT_THROW(reader->statement([] {}), Error);
+    EXPECT_TRUE(exists(journal)) << "the reader removed the writer's journal";
+    writer.reset();
+    EXPECT_EQ(hostCount(*Database::open(path)), 27u);  // free again once the writer has closed it
+}
+
+TEST(OneWriter, AReaderSeesTheContentBeforeAnInterruptedStatementAndChangesNothing) {
+    testfiles::TempDir dir;
+    std::string path = dir.file("db.mdb"), journal = PageStore::journalPath(path);
+    const std::vector<uint8_t> before = createDatabase({hostsTable()});
+    testfiles::writeFile(path, before);
+    crashDuringADelete(path, true);
+    const std::vector<uint8_t> torn = testfiles::readFile(path), journalBytes = testfiles::readFile(journal);
+    ASSERT_NE(torn, before) << "the crash should have left a half-written file";
+
+    EXPECT_EQ(Database::openForReading(path)->pages().bytes(), before);
+    EXPECT_EQ(testfiles::readFile(path), torn);
+    EXPECT_EQ(testfiles::readFile(journal), journalBytes);
+
+    auto db = Database::open(path);  // the writer repairs the file
+    EXPECT_EQ(testfiles::readFile(path), before);
+    EXPECT_TRUE(db->openingNote().empty());
+    EXPECT_FALSE(exists(journal));
+}
+
+TEST(Journals, AJournalIsAppliedOnlyToTheFileItWasWrittenFor) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& path, const std::vector<uint8_t>& backup)> replace;
+    };
+    const std::vector<uint8_t> empty = createDatabase({});
+    const Case cases[] = {
+        {"a backup copied back", [](const std::string& path, const auto& backup) { testfiles::writeFile(path, backup); }},
+        {"another database written over it", [&](const std::string& path, const auto&) { testfiles::writeFile(path, empty); }},
+        {"removed, then written anew",
+         [&](const std::string& path, const auto&) {
+             realFileSystem().remove(path);
+             EXPECT_TRUE(realFileSystem().createNew(path, empty.data(), empty.size()));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testfiles::TempDir dir;
+        std::string path = dir.file("config.MDB"), journal = PageStore::journalPath(path);
+        testfiles::writeFile(path, createDatabase({hostsTable()}));
+        insertHosts(path, 3);
+        const std::vector<uint8_t> backup = testfiles::readFile(path);
+        insertHosts(path, 5);
+        crashDuringADelete(path);
+        c.replace(path, backup);
+        const std::vector<uint8_t> replaced = testfiles::readFile(path);
+
+        EXPECT_EQ(Database::openForReading(path)->pages().bytes(), replaced);  // a reader leaves it all alone
+        EXPECT_TRUE(exists(journal));
+        auto db = Database::open(path);
+        EXPECT_EQ(testfiles::readFile(path), replaced);
+        EXPECT_EQ(db->pages().bytes(), replaced);
+        EXPECT_FALSE(exists(journal));
+        EXPECT_TRUE(exists(journal + "-unused"));
+        EXPECT_NE(db->openingNote().find("kept as " + journal + "-unused"), std::string::npos) << db->openingNote();
+    }
+
+    // A second journal set aside takes the next free name; one that fits its file is still applied.
+    testfiles::TempDir dir;
+    std::string path = dir.file("config.MDB"), journal = PageStore::journalPath(path);
+    for (const char* name : {"-unused", "-unused-2"}) {
+        testfiles::writeFile(path, createDatabase({hostsTable()}));
+        crashDuringADelete(path);
+        testfiles::writeFile(path, empty);
+        EXPECT_NE(Database::open(path)->openingNote().find(journal + name), std::string::npos);
+        EXPECT_TRUE(exists(journal + name));
+    }
+    testfiles::writeFile(path, createDatabase({hostsTable()}));
+    crashDuringADelete(path, true);
+    auto db = Database::open(path);
+    EXPECT_TRUE(db->openingNote().empty());
+    EXPECT_EQ(hostCount(*db), 25u);
+}
+
+// Journals with whole checksums whose lengths, counts or page numbers are out of all proportion, some past
+// 32 bits: the file is never changed and nothing is sized from them.
+TEST(Journals, CraftedJournalsLeaveTheFileUntouched) {
+    testfiles::TempDir dir;
+    std::string path = dir.file("db.mdb"), journal = PageStore::journalPath(path);
+    testfiles::writeFile(path, createDatabase({hostsTable()}));
+    crashDuringADelete(path);
+    const std::vector<uint8_t> file = testfiles::readFile(path), real = testfiles::readFile(journal);
+    const size_t written = get32(real.data() + 24), hashed = 32 + written * 68 + get32(real.data() + 28) * 4100;
+
+    struct Change { size_t offset; uint64_t value; int bytes; };
+    struct Case { const char* what; std::vector<Change> changes; bool setAside; };
+    const Case cases[] = {
+        {"old length past 32 bits", {{8, (uint64_t(1) << 32) + 4096, 8}, {16, (uint64_t(1) << 32) + 8192, 8}}, true},
+        {"new length near 2^64", {{16, ~uint64_t(4095), 8}}, false},  // the file is what it found: kept
+        {"old length beyond the new one", {{8, file.size() + 4096, 8}}, true},
+        {"a length that is not whole pages", {{16, file.size() + 100, 8}}, true},
+        {"a written page far past the new length", {{32, 0xFFFFFFFF, 4}}, true},
+        {"an original page far past the old length", {{32 + written * 68, 0xFFFFFFFF, 4}}, true},
+        {"2^32 - 1 written pages", {{24, 0xFFFFFFFF, 4}}, false},   // longer than the journal: not a journal
+        {"2^32 - 1 original pages", {{28, 0xFFFFFFFF, 4}}, false},
+        {"the layout of an earlier version", {{7, '2', 1}}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> crafted = real;
+        for (const Change& change : c.changes)
+            for (int i = 0; i < change.bytes; ++i) crafted[change.offset + i] = uint8_t(change.value >> (8 * i));
+        uint64_t sum = detail::journalHash(crafted.data(), hashed);
+        for (int i = 0; i < 8; ++i) crafted[hashed + i] = uint8_t(sum >> (8 * i));
+        testfiles::writeFile(path, file);
+        testfiles::writeFile(journal, crafted);
+        auto db = Database::open(path);
+        EXPECT_EQ(testfiles::readFile(path), file);
+        EXPECT_EQ(hostCount(*db), 25u);
+        EXPECT_FALSE(exists(journal));
+        EXPECT_EQ(exists(journal + "-unused"), c.setAside);
+        EXPECT_EQ(db->openingNote().empty(), !c.setAside);
+        db.reset();
+        realFileSystem().remove(journal + "-unused");
+    }
 }

@@ -67,7 +67,10 @@ struct Fixture {
         db->statement([&] { db->updateRow(table(), id, changes); });
     }
     std::vector<StoredRow> rows() { return db->readRows(table()); }
-    void reopen() { db = Database::open(path); }
+    void reopen() {
+        db.reset();  // the writer lock goes with it
+        db = Database::open(path);
+    }
     void expectSound() {
         auto problems = db->check();
         EXPECT_TRUE(problems.empty()) << problems.front();
@@ -369,6 +372,7 @@ TEST(RowWrite, SystemTableRowsInAnEmptyDatabase) {
     RowId id;
     db->statement([&] { id = db->insertRow(aces, {int64_t(99), Bytes{0x06, 0xEA}, int64_t(7), true}); });
     db->statement([&] { db->updateRow(aces, db->readRows(aces)[0].id, {{2, int64_t(12345)}}); });
+    db.reset();
     db = Database::open(path);
     const TableDef& reread = db->table(u"MSysACEs");
     auto rows = db->readRows(reread);
