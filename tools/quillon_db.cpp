@@ -9,6 +9,11 @@
 //
 // Texts on the command line and in the output are UTF-8.
 //
+// One writer at a time: `sql` with a statement that changes rows, and `template` over an existing file, are
+// refused with one line ("... is in use ...") while another program (the Quillon program itself, say) has the
+// file open for changes. The commands that only read (`tables`, `schema`, `export`, `check`, a SELECT) read
+// a consistent copy of the file even then, and never change it or its journal.
+//
 // The CSV matches what mdb-export (mdbtools 1.0) prints without options, so that the two can be compared
 // byte for byte:
 //   - a header line of the column names, unquoted, separated by commas; every line ends with "\n";
@@ -29,11 +34,11 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "catalogue/config_template.h"
+#include "command_line.h"
 #include "catalogue/value_text.h"
 #include "jet/create.h"
 #include "jet/database.h"
@@ -180,12 +185,17 @@ std::string csv(const jet::TableDef& table, const std::vector<jet::StoredRow>& r
 
 std::string utf8(const std::u16string& text) { return jet::toUtf8(text); }
 
-std::unique_ptr<jet::Database> openDatabase(const std::string& path) {
+// Opens the file for reading only, or for changes (`write`). What opening did besides (a journal that did not
+// belong to the file, set aside) is said on stderr.
+std::unique_ptr<jet::Database> openDatabase(const std::string& path, bool write = false) {
+    std::unique_ptr<jet::Database> db;
     try {
-        return jet::Database::open(path);
+        db = write ? jet::Database::open(path) : jet::Database::openForReading(path);
     } catch (const std::exception& e) {
         throw ToolError{path, e.what()};
     }
+    if (!db->openingNote().empty()) std::fprintf(stderr, "quillon-db: %s: %s\n", path.c_str(), db->openingNote().c_str());
+    return db;
 }
 
 const jet::TableDef& findTable(const jet::Database& db, const std::string& file, const std::string& name) {
@@ -287,9 +297,14 @@ std::string exportCommand(const std::string& file, const std::string& tableName)
 }
 
 std::string sqlCommand(const std::string& file, const std::string& statementText) {
-    auto db = openDatabase(file);
+    jet::sql::Statement statement;
     try {
-        jet::sql::Statement statement = jet::sql::parse(jet::fromUtf8(statementText));
+        statement = jet::sql::parse(jet::fromUtf8(statementText));
+    } catch (const std::exception& e) {
+        throw ToolError{file, e.what()};
+    }
+    auto db = openDatabase(file, statement.kind != jet::sql::Statement::Kind::Select);
+    try {
         jet::sql::Result result = jet::sql::execute(*db, statement);
         if (statement.kind == jet::sql::Statement::Kind::Select) return csv(*result.table, result.rows);
         return std::to_string(result.affected) + "\n";
@@ -312,17 +327,21 @@ bool checkCommand(const std::string& file, std::string& out) {
     return problems.empty();
 }
 
+// Writes the template to a new file, or over an existing one while holding its writer lock (so never under a
+// program that has it open); flushed either way.
 void templateCommand(const std::string& file) {
-    std::vector<uint8_t> bytes;
     try {
-        bytes = jet::createDatabase(catalogue::ConfigTemplateTables());
+        std::vector<uint8_t> bytes = jet::createDatabase(catalogue::ConfigTemplateTables());
+        jet::FileSystem& fs = jet::realFileSystem();
+        if (fs.createNew(file, bytes.data(), bytes.size())) return;
+        std::unique_ptr<jet::OpenFile> existing = fs.openDatabase(file);
+        if (!existing->tryLock(jet::OpenFile::kWriterLock, true)) throw jet::InUseError(file);
+        existing->truncate(0);
+        existing->write(0, bytes.data(), bytes.size());
+        existing->flush();
     } catch (const std::exception& e) {
         throw ToolError{file, e.what()};
     }
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw ToolError{file, std::string("cannot write the file: ") + std::strerror(errno)};
 }
 
 bool writeOut(const std::string& text) {
@@ -338,9 +357,10 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return usage();
-    const std::string command = argv[1];
-    const std::vector<std::string> args(argv + 2, argv + argc);
+    std::vector<std::string> args = Utf8Arguments(argc, argv);
+    if (args.empty()) return usage();
+    const std::string command = args.front();
+    args.erase(args.begin());
     auto wants = [&](size_t count) { return args.size() == count; };
 
     std::string out;

@@ -399,7 +399,7 @@ std::unique_ptr<ConfigDatabaseBackend> OpenSystemBackend(const std::string& path
     if (!provider) return nullptr;
     Object connection = create(L"ADODB.Connection");
     if (!connection) return nullptr;  // a provider without ADO: the built-in engine does the work
-    Var text(u"Provider=" + u16(provider) + u"; Data Source=" + jet::fromUtf8(path));
+    Var text(u"Provider=" + u16(provider) + u"; Data Source=" + ConnectionStringValue(jet::fromUtf8(path)));
     call(connection.get(), L"Open", {&text});
     return std::make_unique<AdoBackend>(std::move(connection));
 }

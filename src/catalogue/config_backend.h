@@ -36,11 +36,15 @@ public:
 
     // Runs one statement on the connection.
     virtual void execute(const std::u16string& statement) = 0;
+
+    // What opening did that the person should know (a journal set aside), in one English line; empty when
+    // nothing.
+    virtual std::string openingNote() const { return {}; }
 };
 
-// Opens `path` (a file name as the file system takes it) with the built-in engine. Throws when the file is
-// missing, damaged or not a Jet 4 database.
-std::unique_ptr<ConfigDatabaseBackend> OpenEngineBackend(const std::string& path);
+// Opens `path` (UTF-8) with the built-in engine, for changes or (`readOnly`) for reading only. Throws when the
+// file is missing, damaged, not a Jet 4 database, or (for changes) in use by another opener.
+std::unique_ptr<ConfigDatabaseBackend> OpenEngineBackend(const std::string& path, bool readOnly = false);
 
 // Opens `path` through ADO and the system's OLE DB provider for Jet files, where one is registered and
 // loads in this process (Windows: ado_backend_win32.cpp). Null when there is none (always on other
@@ -48,5 +52,10 @@ std::unique_ptr<ConfigDatabaseBackend> OpenEngineBackend(const std::string& path
 std::unique_ptr<ConfigDatabaseBackend> OpenSystemBackend(const std::string& path);
 // The provider OpenSystemBackend would use ("Microsoft.Jet.OLEDB.4.0"), empty when none.
 std::string SystemJetProvider();
+
+// A value as an OLE DB connection string holds it whatever it contains (a folder with ';', '=', blanks or
+// quotes): in double quotes, or in single quotes when it holds a double quote, the enclosing quote doubled
+// inside.
+std::u16string ConnectionStringValue(const std::u16string& value);
 
 }  // namespace catalogue

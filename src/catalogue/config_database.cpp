@@ -13,11 +13,12 @@
 //   LastError; a null gives "" as a success.
 // - Open on an open database closes the old connection first (discarding its pending changes).
 //
-// Open uses the system's OLE DB provider for Jet through ADO where one is registered (Windows), otherwise
-// the built-in engine.
+// Open uses the built-in engine, unless the system's OLE DB provider for Jet (through ADO, Windows only) is
+// asked for.
 #include "catalogue/config_database.h"
 
 #include <exception>
+#include <stdexcept>
 
 #include "catalogue/config_backend.h"
 #include "jet/value.h"
@@ -57,11 +58,21 @@ static bool guarded(ConfigDatabaseBackend* backend, std::string& lastError, Body
     return false;
 }
 
-bool ConfigDatabase::Open(const std::string& path) {
+bool ConfigDatabase::Open(const std::string& path, Engine engine) { return OpenWith(path, engine, false); }
+
+bool ConfigDatabase::OpenForReading(const std::string& path) { return OpenWith(path, Engine::kBuiltIn, true); }
+
+bool ConfigDatabase::OpenWith(const std::string& path, Engine engine, bool readOnly) {
     CloseConnection();
+    openingNote_.clear();
     try {
-        backend_ = OpenSystemBackend(path);
-        if (!backend_) backend_ = OpenEngineBackend(path);
+        if (engine == Engine::kSystemProvider) {
+            backend_ = OpenSystemBackend(path);
+            if (!backend_) throw std::runtime_error("this system has no Jet OLE DB provider for this program");
+        } else {
+            backend_ = OpenEngineBackend(path, readOnly);
+        }
+        openingNote_ = messageToGbk(backend_->openingNote().c_str());
         lastError_.clear();
         return true;
     } catch (const std::exception& e) {
@@ -74,6 +85,16 @@ bool ConfigDatabase::Open(const std::string& path) {
         lastError_ = "unexpected failure";
     }
     return false;
+}
+
+std::u16string ConnectionStringValue(const std::u16string& value) {
+    char16_t quote = value.find(u'"') == std::u16string::npos ? u'"' : u'\'';
+    std::u16string quoted(1, quote);
+    for (char16_t c : value) {
+        quoted += c;
+        if (c == quote) quoted += c;  // both kinds inside: the enclosing one is doubled
+    }
+    return quoted + quote;
 }
 
 bool ConfigDatabase::IsOpen() const { return backend_ != nullptr; }

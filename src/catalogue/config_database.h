@@ -24,9 +24,20 @@ public:
     ConfigDatabase(const ConfigDatabase&) = delete;
     ConfigDatabase& operator=(const ConfigDatabase&) = delete;
 
-    // Opens the database file at `path`. False when it does not open (missing, damaged, not Jet 4).
-    bool Open(const std::string& path);
+    // Where the database is read and written: the program's own engine (journaled, one writer at a time), or
+    // the system's Jet OLE DB provider through ADO, only when the person asks for it.
+    enum class Engine { kBuiltIn, kSystemProvider };
+
+    // Opens the database file at `path` (UTF-8) for changes. False when it does not open (missing, damaged,
+    // not Jet 4, in use by another program, or no system provider when one is asked for).
+    bool Open(const std::string& path, Engine engine = Engine::kBuiltIn);
+    // Opens it for reading only, with the built-in engine: never changes the file, and works while another
+    // program has it open for changes.
+    bool OpenForReading(const std::string& path);
     bool IsOpen() const;
+    // What opening did that the person should know (a journal beside the file that did not belong to it was
+    // set aside), one line in English; empty when nothing.
+    const std::string& OpeningNote() const { return openingNote_; }
 
     bool OpenTable(const std::string& table);
     // Opens "select * from <table> where <condition>", the condition inserted as given.
@@ -45,15 +56,18 @@ public:
     const std::string& LastError() const { return lastError_; }
 
 private:
+    bool OpenWith(const std::string& path, Engine engine, bool readOnly);
+
     std::unique_ptr<ConfigDatabaseBackend> backend_;
     mutable std::string lastError_;
+    std::string openingNote_;
 };
 
 // The empty configuration database the program carries: table Server without rows, table config with its
 // one template row.
 const std::string& ConfigDatabaseTemplate();
-// Writes the template to `path` when no file exists there; an existing file is never touched.
-// Returns whether a file now exists at `path`.
+// Writes the template to `path` (UTF-8) when no file exists there, flushed to the disk before it returns; an
+// existing file is never touched. Returns whether a file now exists at `path`.
 bool EnsureConfigDatabaseFile(const std::string& path);
 
 }  // namespace catalogue

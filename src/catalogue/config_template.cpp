@@ -4,19 +4,10 @@
 // scripts/regenerate-template.sh; a test checks that they still match.
 #include "catalogue/config_template.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 #include "catalogue/config_database.h"
+#include "jet/page_store.h"
 
 namespace catalogue {
 
@@ -32,40 +23,6 @@ jet::NewColumn textColumn(const char16_t* name, uint16_t size) {
     column.type = jet::ColumnType::Text;
     column.textLength = size;
     return column;
-}
-
-// Opens `path` for writing only if no file is there yet. Returns -1 with errno set otherwise.
-int createExclusive(const std::string& path) {
-#ifdef _WIN32
-    return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-#else
-    return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-#endif
-}
-
-bool writeAll(int fd, const unsigned char* data, size_t size) {
-    while (size > 0) {
-        unsigned chunk = size > (1u << 20) ? (1u << 20) : unsigned(size);
-#ifdef _WIN32
-        int written = _write(fd, data, chunk);
-#else
-        ssize_t written = write(fd, data, chunk);
-        if (written < 0 && errno == EINTR) continue;
-#endif
-        if (written <= 0) return false;
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
-}
-
-bool closeFile(int fd) {
-#ifdef _WIN32
-    return _close(fd) == 0;
-#else
-    bool flushed = fsync(fd) == 0;
-    return close(fd) == 0 && flushed;
-#endif
 }
 
 }  // namespace
@@ -120,19 +77,15 @@ const std::string& ConfigDatabaseTemplate() {
 }
 
 bool EnsureConfigDatabaseFile(const std::string& path) {
-    int fd = createExclusive(path);
-    if (fd < 0) {
-        // Something is already there (perhaps it appeared a moment ago): it is left exactly as it is.
-        return errno == EEXIST;
-    }
+    // Written whole and flushed before anyone uses it, or not at all; something already there (perhaps it
+    // appeared a moment ago) is left exactly as it is.
     const std::string& bytes = ConfigDatabaseTemplate();
-    bool written = writeAll(fd, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    bool closed = closeFile(fd);
-    if (!written || !closed) {
-        std::remove(path.c_str());  // a partial file would not open; the file is ours, made just now
+    try {
+        jet::realFileSystem().createNew(path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        return true;
+    } catch (const std::exception&) {
         return false;
     }
-    return true;
 }
 
 }  // namespace catalogue

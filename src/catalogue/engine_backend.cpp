@@ -119,6 +119,8 @@ public:
 
     void execute(const std::u16string& statement) override { jet::sql::execute(*db_, jet::sql::parse(statement)); }
 
+    std::string openingNote() const override { return db_->openingNote(); }
+
 private:
     struct Snapshot {
         std::u16string table;
@@ -150,8 +152,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ConfigDatabaseBackend> OpenEngineBackend(const std::string& path) {
-    return std::make_unique<EngineBackend>(jet::Database::open(path));
+std::unique_ptr<ConfigDatabaseBackend> OpenEngineBackend(const std::string& path, bool readOnly) {
+    return std::make_unique<EngineBackend>(readOnly ? jet::Database::openForReading(path) : jet::Database::open(path));
 }
 
 }  // namespace catalogue

@@ -56,7 +56,7 @@ protected:
     // The rows of table Server as a second connection reads them.
     std::vector<ServerEntry> Stored() {
         catalogue::ConfigDatabase reader;
-        EXPECT_TRUE(reader.Open(path_)) << reader.LastError();
+        EXPECT_TRUE(reader.OpenForReading(path_)) << reader.LastError();
         std::vector<ServerEntry> rows;
         EXPECT_TRUE(catalogue::LoadServers(reader, rows)) << reader.LastError();
         return rows;

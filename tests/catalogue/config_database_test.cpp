@@ -1,4 +1,5 @@
 // The configuration database operations on real files, in the sequences the program runs them.
+#include "catalogue/config_backend.h"
 #include "catalogue/config_database.h"
 
 #include <gtest/gtest.h>
@@ -90,7 +91,7 @@ TEST_F(ConfigDatabaseTest, ServersAddListModifyDelete) {
     EXPECT_EQ(listServers(db_), (std::vector<std::string>{"1.2.3.4:3389 " + kMyServer + "304",
                                                           "5.6.7.8:3390 second", "1.2.3.4:3389 duplicate"}));
     {
-        auto file = jet::Database::open(path_);
+        auto file = jet::Database::openForReading(path_);
         auto rows = file->readRows(file->table(u"Server"));
         ASSERT_EQ(rows.size(), 3u);
         const jet::TableDef& table = file->table(u"Server");
@@ -335,12 +336,41 @@ TEST(ConfigDatabaseOpen, MissingDamagedAndForeignFilesDoNotOpen) {
     EXPECT_FALSE(db.LastError().empty());
     EXPECT_FALSE(db.IsOpen());
 
-    // The intact template opens.
-    writeBytes(folder / "config.MDB", image.data(), image.size());
-    EXPECT_TRUE(db.Open((folder / "config.MDB").string())) << db.LastError();
+    // The intact template opens; without a system provider, asking for one is refused with a reason.
+    const std::string config = (folder / "config.MDB").string();
+    writeBytes(config, image.data(), image.size());
+    EXPECT_FALSE(db.Open(config, ConfigDatabase::Engine::kSystemProvider));
+    EXPECT_NE(db.LastError().find("provider"), std::string::npos) << db.LastError();
+    EXPECT_TRUE(db.Open(config)) << db.LastError();
     EXPECT_TRUE(db.LastError().empty());
+
+    // One writer: a second connection for changes is refused, naming the file; one for reading sees what the
+    // first has saved, and cannot change it.
+    ASSERT_TRUE(db.Execute("insert into Server (ip, port) values ('1.2.3.4', '3389')")) << db.LastError();
+    ConfigDatabase second;
+    EXPECT_FALSE(second.Open(config));
+    EXPECT_NE(second.LastError().find(config + " is in use"), std::string::npos) << second.LastError();
+    ASSERT_TRUE(second.OpenForReading(config)) << second.LastError();
+    ASSERT_TRUE(second.OpenTable("Server"));
+    EXPECT_EQ(second.RecordCount(), 1);
+    EXPECT_FALSE(second.Execute("delete from Server"));
     db.CloseConnection();
+    EXPECT_TRUE(second.Open(config)) << second.LastError();
+    second.CloseConnection();
     fs::remove_all(folder);
+}
+
+TEST(ConfigDatabaseOpen, ConnectionStringValuesHoldAnyFolder) {
+    struct Case { std::u16string value, quoted; };
+    const Case cases[] = {
+        {u"C:\\tools\\config.MDB", u"\"C:\\tools\\config.MDB\""},
+        {u"D:\\\u5F20\u4E09\u7684 \u5DE5\u5177;x=1\\config.MDB", u"\"D:\\\u5F20\u4E09\u7684 \u5DE5\u5177;x=1\\config.MDB\""},
+        {u"D:\\it's\\config.MDB", u"\"D:\\it's\\config.MDB\""},
+        {u"say \"hi\"", u"'say \"hi\"'"},
+        {u"both ' and \"", u"'both '' and \"'"},
+        {u" padded ", u"\" padded \""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ConnectionStringValue(c.value), c.quoted);
 }
 
 }  // namespace
