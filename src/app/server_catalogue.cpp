@@ -59,6 +59,10 @@ std::vector<runtime::ListRow> ServerListRows(const std::vector<ServerEntry>& ser
 }
 
 void LoadServerListAtStartup(LoaderContext& context, Form& mainWindow, size_t partRows) {
+    // What the list holds before the table is read (at start-up: nothing). The first part replaces it only if
+    // it is still there: a list the person refilled meanwhile (adding a server) is newer than the rows read.
+    std::vector<runtime::ListRow> before;
+    context.OnUiThread([&] { before = mainWindow.ListRows(kServerList); });
     std::vector<ServerEntry> servers;
     context.WithDatabase([&](catalogue::ConfigDatabase& database) {
         if (!catalogue::LoadServers(database, servers)) servers.clear();
@@ -73,7 +77,9 @@ void LoadServerListAtStartup(LoaderContext& context, Form& mainWindow, size_t pa
         bool stillOurs = true;
         context.OnUiThread([&] {
             if (done == 0) {
-                mainWindow.SetListRows(kServerList, part);
+                stillOurs = mainWindow.ListRowCount(kServerList) == static_cast<int>(before.size()) &&
+                            mainWindow.ListRows(kServerList) == before;
+                if (stillOurs) mainWindow.SetListRows(kServerList, part);
                 return;
             }
             // The list is still the loader's when it holds exactly the rows given so far, the last of them
@@ -214,20 +220,24 @@ void ServerCatalogue::SaveServerEntry(Form& editor, Form& mainWindow) {
     if (row < 0) return;
     const std::string oldIp = Cell(mainWindow, row, kColumnIp);
     const std::string oldPort = Cell(mainWindow, row, kColumnPort);
-    bool saved;
+    // The lock is never held while a message box shows: the box's message loop may run a handler (the close
+    // question) that takes the same lock.
+    bool found = false, saved = false;
+    std::string refused;
     {
         std::lock_guard<std::mutex> lock(*services_.databaseLock);
-        if (!catalogue::FindServer(database, oldIp, oldPort)) return;
-        if (std::string missing = catalogue::MissingFieldMessage(entry); !missing.empty()) {
-            Say(missing, MessageIcon::Error);
-            return;
+        found = catalogue::FindServer(database, oldIp, oldPort);
+        if (found) refused = catalogue::MissingFieldMessage(entry);
+        if (found && refused.empty()) {
+            entry.note = catalogue::NoteForModify(editor.Text(kNote));
+            refused = catalogue::ColumnLimitMessage(entry);
+            if (refused.empty()) saved = catalogue::SaveFoundServer(database, entry);
         }
-        entry.note = catalogue::NoteForModify(editor.Text(kNote));
-        if (std::string tooLong = catalogue::ColumnLimitMessage(entry); !tooLong.empty()) {
-            Say(tooLong, MessageIcon::Error);
-            return;
-        }
-        saved = catalogue::SaveFoundServer(database, entry);
+    }
+    if (!found) return;
+    if (!refused.empty()) {
+        Say(refused, MessageIcon::Error);
+        return;
     }
     if (!saved) {
         Say("服务器信息保存失败...", MessageIcon::Error);

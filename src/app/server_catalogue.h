@@ -47,11 +47,11 @@ struct CatalogueServices {
 // cost more in all, since each part also costs the list view a fixed time (it redoes its scroll bar).
 inline constexpr size_t kServerListLoadRows = 2000;
 
-// The start-up loader's RefreshServerList: reads table Server on the loader's thread (holding the database
-// lock), then fills the list on the user-interface thread, `partRows` rows at a time (the first part
-// replacing what the list held), so that the window keeps answering while a long list goes in. Should the
-// list change between two parts (the person added a server, which refills it, or sorted it), the loader
-// leaves it as it is and stops.
+// The start-up loader's RefreshServerList: notes what the list holds, reads table Server on the loader's
+// thread (holding the database lock), then fills the list on the user-interface thread, `partRows` rows at a
+// time (the first part replacing what the list held), so that the window keeps answering while a long list
+// goes in. Should the list change after it was noted or between two parts (the person added a server, which
+// refills it, or sorted it), the loader leaves it as it is and stops.
 void LoadServerListAtStartup(LoaderContext& context, runtime::Form& mainWindow,
                              size_t partRows = kServerListLoadRows);
 

@@ -1,7 +1,7 @@
-// The start-up loader's server list on a long list: it goes into the list in parts, each its own turn on
-// the user-interface thread, the first replacing what the list held; the parts add up to table Server in
-// order; and when the person changes the list between two parts (adding a server refills it, a header click
-// sorts it) the loader leaves the list alone from then on.
+// The start-up loader's server list on a long list: a first turn on the user-interface thread notes what the
+// list holds; then the list goes in in parts, each its own turn, the first replacing what the list held; the
+// parts add up to table Server in order; and when the person changes the list before a part (adding a server
+// refills it, a header click sorts it) the loader leaves the list alone from then on.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -102,7 +102,7 @@ protected:
 TEST_F(ServerListLoadingTest, TheListGoesInPartByPartAndEndsAsTheTableInOrder) {
     const std::vector<ServerEntry> servers = AddServers(7);
     Load(3);
-    EXPECT_EQ(ui_.rowsAfterTurn, (std::vector<int>{3, 6, 7}));  // the stale rows went with the first part
+    EXPECT_EQ(ui_.rowsAfterTurn, (std::vector<int>{2, 3, 6, 7}));  // the stale rows went with the first part
     EXPECT_TRUE(ui_.lockFreeEveryTime);
     EXPECT_EQ(main_.ListRows(kList), app::ServerListRows(servers));
 }
@@ -110,43 +110,51 @@ TEST_F(ServerListLoadingTest, TheListGoesInPartByPartAndEndsAsTheTableInOrder) {
 TEST_F(ServerListLoadingTest, AWholeNumberOfPartsTakesNoEmptyTurnAndAnEmptyTableOneTurn) {
     AddServers(6);
     Load(3);
-    EXPECT_EQ(ui_.rowsAfterTurn, (std::vector<int>{3, 6}));
+    EXPECT_EQ(ui_.rowsAfterTurn, (std::vector<int>{2, 3, 6}));
     EXPECT_EQ(ListColumn(app::kColumnNumber), Numbers(6));
 }
 
 TEST_F(ServerListLoadingTest, AnEmptyTableEmptiesTheListInOneTurn) {
     Load(3);
-    EXPECT_EQ(ui_.rowsAfterTurn, (std::vector<int>{0}));
+    EXPECT_EQ(ui_.rowsAfterTurn, (std::vector<int>{2, 0}));
 }
 
 TEST_F(ServerListLoadingTest, APartSizeOfZeroStillLoadsEverything) {
     const std::vector<ServerEntry> servers = AddServers(3);
     Load(0);
-    EXPECT_EQ(ui_.rowsAfterTurn, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(ui_.rowsAfterTurn, (std::vector<int>{2, 1, 2, 3}));
     EXPECT_EQ(main_.ListRows(kList), app::ServerListRows(servers));
 }
 
 // The person adds a server while the list fills: the catalogue refills the list from the table, and the
 // loader's remaining parts must not be added after it (the list would then show servers twice).
-TEST_F(ServerListLoadingTest, ARefillBetweenPartsEndsTheLoading) {
-    std::vector<ServerEntry> servers = AddServers(8);
-    app::ServerCatalogue catalogue({&database_, &lock_, nullptr, nullptr});
-    ui_.afterTurn = 1;
-    ui_.between = [&] {
-        ServerEntry added{"192.168.1.1", "3389", "new", "p", "新加的", ""};
-        ASSERT_TRUE(catalogue::AddServer(database_, added));
-        servers.push_back(added);
-        catalogue.RefreshServerList(main_);
-    };
-    Load(3);
-    EXPECT_EQ(ui_.rowsAfterTurn, (std::vector<int>{3, 9}));
-    EXPECT_EQ(main_.ListRows(kList), app::ServerListRows(servers));
+// Before the first part too: the rows the loader read before the refill would hide the server just added.
+TEST_F(ServerListLoadingTest, ARefillBeforeOrBetweenPartsEndsTheLoading) {
+    struct Case { size_t afterTurn; std::vector<int> rowsAfterTurn; };
+    for (const Case& c : {Case{1, {2, 9}}, Case{2, {2, 3, 9}}}) {
+        SCOPED_TRACE(c.afterTurn);
+        ASSERT_TRUE(database_.Execute("delete from Server"));
+        main_.SetListRows(kList, {{{"stale", "", "1"}, 7}, {{"stale", "", "2"}, 8}});
+        std::vector<ServerEntry> servers = AddServers(8);
+        app::ServerCatalogue catalogue({&database_, &lock_, nullptr, nullptr});
+        ui_.rowsAfterTurn.clear();
+        ui_.afterTurn = c.afterTurn;
+        ui_.between = [&] {
+            ServerEntry added{"192.168.1.1", "3389", "new", "p", "新加的", ""};
+            ASSERT_TRUE(catalogue::AddServer(database_, added));
+            servers.push_back(added);
+            catalogue.RefreshServerList(main_);
+        };
+        Load(3);
+        EXPECT_EQ(ui_.rowsAfterTurn, c.rowsAfterTurn);
+        EXPECT_EQ(main_.ListRows(kList), app::ServerListRows(servers));
+    }
 }
 
 // A refill that happens to leave as many rows as the loader had put in is still told apart by the rows.
 TEST_F(ServerListLoadingTest, ARefillOfTheSameLengthIsStillNoticed) {
     AddServers(5);
-    ui_.afterTurn = 1;
+    ui_.afterTurn = 2;
     ui_.between = [&] { main_.SetListRows(kList, app::ServerListRows({{"a", "1", "u", "p", "n1", ""},
                                                                        {"b", "2", "u", "p", "n2", ""},
                                                                        {"c", "3", "u", "p", "n3", ""}})); };
@@ -157,12 +165,12 @@ TEST_F(ServerListLoadingTest, ARefillOfTheSameLengthIsStillNoticed) {
 // A header click between parts sorts what is there; rows added after it would sit unsorted below.
 TEST_F(ServerListLoadingTest, SortingBetweenPartsEndsTheLoadingWithTheSortedRows) {
     AddServers(9);
-    ui_.afterTurn = 2;
+    ui_.afterTurn = 3;
     ui_.between = [&] {
         app::SortServerList(main_, kList, app::kColumnPort, app::SortModeForColumn(app::kColumnPort), false);
     };
     Load(3);
-    EXPECT_EQ(ui_.rowsAfterTurn, (std::vector<int>{3, 6, 6}));
+    EXPECT_EQ(ui_.rowsAfterTurn, (std::vector<int>{2, 3, 6, 6}));
     EXPECT_EQ(ListColumn(app::kColumnIp), (std::vector<std::string>{"10.0.0.6", "10.0.0.5", "10.0.0.4", "10.0.0.3",
                                                                      "10.0.0.2", "10.0.0.1"}));
 }
