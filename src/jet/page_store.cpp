@@ -28,10 +28,10 @@ namespace {
 // are right; then the file is compared with it:
 //   - the file has the journal's new length and every written page matches its recorded hashes: the
 //     statement reached the file in full, and the file is kept;
-//   - the file's length lies between the old and the new length, and every 512-byte sector of every page the
-//     statement changed holds either its original bytes or its new ones (a write torn at any sector): the
-//     statement was interrupted, so the original pages are written back, the file cut to its old length and
-//     flushed;
+//   - the file's length lies between the old and the new length, every 512-byte sector of every page the
+//     statement changed holds either its original bytes or its new ones (a write torn at any sector), and every
+//     sector of the pages it appended holds its new bytes or zeros (not yet written): the statement was
+//     interrupted, so the original pages are written back, the file cut to its old length and flushed;
 //   - anything else: the file is not the one the journal was written for (a backup copied over it, a new
 //     file written in its place), or it was changed after the crash. The file is left exactly as it is and
 //     the journal renamed ("<file>-journal-unused"), with a note for the person (openingNote).
@@ -191,6 +191,18 @@ FileState compare(const Journal& j, const std::vector<uint8_t>& file) {
         for (size_t offset = 0; offset < kPageSize; offset += kSector) {
             if (std::memcmp(page + offset, entry + 4 + offset, kSector) == 0) continue;
             if (written == writtenIndex.end() || !j.isNew(written->second, page, offset)) return FileState::kForeign;
+        }
+    }
+    // Appended pages the file already reaches: each whole sector written (new) or not yet (zeros, as a file
+    // extended by a write shows what was not written).
+    static const uint8_t kZeros[kSector] = {};
+    for (size_t i = 0; i < j.writtenCount; ++i) {
+        uint64_t start = uint64_t(j.writtenPage(i)) * kPageSize;
+        if (start < j.oldLength) continue;
+        for (uint64_t offset = 0; offset < kPageSize && start + offset + kSector <= file.size(); offset += kSector) {
+            const uint8_t* page = file.data() + size_t(start);
+            if (std::memcmp(page + offset, kZeros, kSector) != 0 && !j.isNew(i, page, size_t(offset)))
+                return FileState::kForeign;
         }
     }
     return FileState::kInterrupted;

@@ -481,6 +481,37 @@ TEST(Journals, AJournalIsAppliedOnlyToTheFileItWasWrittenFor) {
     EXPECT_EQ(hostCount(*db), 25u);
 }
 
+// The replacement may even hold the very pages the statement changed, as another file that had the same
+// statement: the page it appended tells them apart.
+TEST(Journals, APageTheStatementAppendedMustHoldItsRowOrNothing) {
+    NewTable hosts = hostsTable();
+    hosts.rows.clear();
+    testfiles::TempDir dir;
+    std::string path = dir.file("db.mdb"), journal = PageStore::journalPath(path);
+    auto insertOne = [](Database& db, const char16_t* name) {
+        db.statement([&] { db.insertRow(db.table(u"Hosts"), {std::monostate{}, std::u16string(name), std::monostate{}}); });
+    };
+    testfiles::writeFile(path, createDatabase({hosts}));
+    {
+        auto db = Database::open(path);
+        insertOne(*db, u"another");
+    }
+    const std::vector<uint8_t> other = testfiles::readFile(path);
+    testfiles::writeFile(path, createDatabase({hosts}));
+    {
+        PowerCutFileSystem fs;
+        fs.loseFile = true;
+        auto db = Database::open(path, fs);
+        fs.limit = 2;  // the journal's write and flush
+        EXPECT_THROW(insertOne(*db, u"mine"), Error);
+    }
+    ASSERT_GT(other.size(), testfiles::readFile(path).size()) << "the insert should have appended a page";
+    testfiles::writeFile(path, other);
+    auto db = Database::open(path);
+    EXPECT_EQ(testfiles::readFile(path), other);
+    EXPECT_TRUE(exists(journal + "-unused"));
+}
+
 // Journals with whole checksums whose lengths, counts or page numbers are out of all proportion, some past
 // 32 bits: the file is never changed and nothing is sized from them.
 TEST(Journals, CraftedJournalsLeaveTheFileUntouched) {
