@@ -656,6 +656,10 @@ bool Win32Form::RefuseHeaderChange(int index, const NMHDR& header) const {
 }
 
 LRESULT CALLBACK Win32Form::ControlProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CatchHandlerFailure(handle, 0, [&] { return ControlMessage(handle, message, wParam, lParam); });
+}
+
+LRESULT Win32Form::ControlMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     Win32Form* form = FormOfControl(handle);
     int index = form ? form->IndexOfHandle(handle) : -1;
     if (index < 0) return DefWindowProcW(handle, message, wParam, lParam);
@@ -708,6 +712,10 @@ void Win32Form::PaintPicture(HWND handle, HDC dc, const Picture* picture) {
 }
 
 LRESULT CALLBACK Win32Form::PictureProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CatchHandlerFailure(handle, 0, [&] { return PictureMessage(handle, message, wParam, lParam); });
+}
+
+LRESULT Win32Form::PictureMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     Win32Form* form = FormOfControl(handle);
     int index = form ? form->IndexOfHandle(handle) : -1;
     const Picture* picture = index >= 0 ? form->controls_[static_cast<size_t>(index)].picture : nullptr;
@@ -1115,7 +1123,9 @@ bool Win32Form::IsOpen() const { return Handle() && IsWindow(Handle()); }
 
 void Win32Dialogs::ShowModal(const WindowSpec& design, Form& owner, const FormBinder& bind) {
     Win32Form* ownerWindow = dynamic_cast<Win32Form*>(&owner);
-    HWND ownerHandle = ownerWindow && ownerWindow->Handle() ? ownerWindow->Handle() : fallbackOwner_;
+    HWND ownerHandle = ownerWindow && ownerWindow->Handle() ? ownerWindow->Handle()
+                       : fallbackOwner_                     ? fallbackOwner_()
+                                                            : nullptr;
     Win32Form window(design);
     if (bind) bind(window);
     window.ShowModal(ownerHandle);
@@ -1130,7 +1140,11 @@ MessageAnswer Win32Dialogs::ShowMessage(const Message& message) {
     case MessageIcon::None: break;
     }
     std::wstring title = Wide(message.title.empty() ? std::string("信息：") : message.title);
-    int answer = MessageBoxW(nullptr, Wide(message.text).c_str(), title.c_str(), type);
+    // Owned by the window the person is working in (this thread's active window: the editor for its own
+    // messages), else by the window these dialogs serve, so that the box never opens behind them.
+    HWND owner = GetActiveWindow();
+    if (!owner) owner = fallbackOwner_ ? fallbackOwner_() : nullptr;
+    int answer = MessageBoxW(owner, Wide(message.text).c_str(), title.c_str(), type);
     return answer == IDOK ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 

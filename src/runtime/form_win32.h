@@ -131,9 +131,13 @@ private:
     int FindRow(int index, const NMHDR& request) const;
     // Tells list view `index` how many rows it has now (from `oldCount`); throws when it refuses.
     void UpdateRowCount(int index, size_t oldCount);
+    // The procedures of subclassed controls and of picture boxes; what a handler throws is caught there
+    // (CatchHandlerFailure) and the message handled by the *Message functions.
     static LRESULT CALLBACK ControlProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT ControlMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
     static void PaintPicture(HWND handle, HDC dc, const Picture* picture);
     static LRESULT CALLBACK PictureProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT PictureMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
     // Whether the header notification would open or resize a hidden column of list `index`.
     bool RefuseHeaderChange(int index, const NMHDR& header) const;
 
@@ -150,13 +154,15 @@ private:
 // a Win32Form, else `fallbackOwner` (MainWindow's handle, while MainWindow is a runtime::Window of its own).
 class Win32Dialogs : public Dialogs {
 public:
-    explicit Win32Dialogs(HWND fallbackOwner = nullptr) : fallbackOwner_(fallbackOwner) {}
+    // `fallbackOwner` gives the window that owns a dialog or message box when nothing closer does (the main
+    // window); it may give null.
+    explicit Win32Dialogs(std::function<HWND()> fallbackOwner = nullptr) : fallbackOwner_(std::move(fallbackOwner)) {}
     void ShowModal(const WindowSpec& design, Form& owner, const FormBinder& bind) override;
-    // A task-modal MessageBox.
+    // A task-modal MessageBox owned by this thread's active window, or else by the fallback owner.
     MessageAnswer ShowMessage(const Message& message) override;
 
 private:
-    HWND fallbackOwner_;
+    std::function<HWND()> fallbackOwner_;
 };
 
 }  // namespace runtime

@@ -97,7 +97,21 @@ LRESULT CALLBACK Window::Procedure(HWND handle, UINT message, WPARAM wParam, LPA
     }
     Window* window = reinterpret_cast<Window*>(GetWindowLongPtrW(handle, GWLP_USERDATA));
     if (!window) return DefWindowProcW(handle, message, wParam, lParam);
-    return window->OnMessage(handle, message, wParam, lParam);
+    return CatchHandlerFailure(handle, 0, [&] { return window->OnMessage(handle, message, wParam, lParam); });
+}
+
+void ShowHandlerFailure(HWND window, const char* what) noexcept {
+    thread_local bool showing = false;
+    if (showing) return;
+    showing = true;
+    try {
+        std::wstring text = wide(std::string("程序出错，刚才的操作没有完成：\n\n") + what);
+        HWND owner = window && IsWindow(window) ? GetAncestor(window, GA_ROOT) : nullptr;
+        MessageBoxW(owner, text.c_str(), wide("警告：").c_str(), MB_OK | MB_ICONERROR);
+    } catch (...) {
+        // Out of memory for the text: nothing more can be said.
+    }
+    showing = false;
 }
 
 LRESULT Window::OnMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -107,8 +121,11 @@ LRESULT Window::OnMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lPara
     }
     switch (message) {
     case kRunOnUiThreadMessage:
-        (*reinterpret_cast<const std::function<void()>*>(lParam))();
-        return 1;
+        // Ran, even when it failed: the failure is shown here, and the caller goes on.
+        return CatchHandlerFailure(handle, 1, [&] {
+            (*reinterpret_cast<const std::function<void()>*>(lParam))();
+            return LRESULT(1);
+        });
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(font_);
     case WM_SETFONT:

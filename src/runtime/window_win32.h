@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -72,6 +73,25 @@ private:
 
     friend bool PreTranslateWindowMessage(const MSG& message);
 };
+
+// Shows what a handler threw in a message box owned by `window`'s top-level window ("程序出错..."), and
+// returns. One box at a time: a failure while one is showing is not shown again.
+void ShowHandlerFailure(HWND window, const char* what) noexcept;
+
+// Runs the work of a window procedure. What it throws (a handler's failure) must not unwind through user32,
+// which would end the program: it is shown (ShowHandlerFailure), the program goes on, and the message counts
+// as handled with `failed` as its result.
+template <class Work>
+LRESULT CatchHandlerFailure(HWND window, LRESULT failed, Work&& work) noexcept {
+    try {
+        return work();
+    } catch (const std::exception& e) {
+        ShowHandlerFailure(window, e.what());
+    } catch (...) {
+        ShowHandlerFailure(window, "an unknown failure");
+    }
+    return failed;
+}
 
 // Initialises the common controls (once per process).
 // The window class every program window is made of (ASCII).

@@ -7,16 +7,19 @@
 #include <commctrl.h>
 #include <png.h>
 
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/form_win32.h"
 #include "ui/forms.h"
 #include "runtime/text_codec.h"
+#include "wine/driver/driver.h"
 
 namespace runtime {
 namespace {
@@ -490,6 +493,45 @@ TEST_F(FormRuntime, PersonActionsRaiseEventsAndCodeDoesNot) {
     EXPECT_EQ(SendMessageW(Child("滑块1"), TBM_GETPOS, 0, 0), 2);
     form->SetEnabled("按钮1", false);
     EXPECT_FALSE(IsWindowEnabled(Child("按钮1")));
+}
+
+// A handler that throws (from a click on a button, reported to the window, or a press on a picture box,
+// which has a procedure of its own) must not end the program: what it threw is shown in a box over the
+// window, and the window goes on answering.
+TEST_F(FormRuntime, AHandlerThatThrowsIsReportedAndTheWindowGoesOn) {
+    int clicks = 0;
+    form->On("按钮1", FormEvent::Click, [&](const FormEventArgs&) {
+        if (++clicks == 1) throw std::runtime_error("boom in a click");
+    });
+    form->On("图片框1", FormEvent::MouseDown, [](const FormEventArgs&) { throw std::runtime_error("boom in a picture"); });
+
+    // The boxes are modal: another thread reads and closes each one.
+    std::vector<wine_driver::MessageBoxView> boxes;
+    std::atomic<bool> done{false};
+    std::thread closer([&] {
+        while (!done) {
+            if (auto box = wine_driver::FindMessageBox(GetCurrentProcessId())) {
+                boxes.push_back(*box);
+                wine_driver::PressButtonId(box->dialog, IDOK);
+                while (IsWindow(box->dialog)) Sleep(10);
+            }
+            Sleep(10);
+        }
+    });
+    SendMessageW(Child("按钮1"), BM_CLICK, 0, 0);
+    SendMessageW(Child("按钮1"), BM_CLICK, 0, 0);
+    SendMessageW(Child("图片框1"), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 4));
+    Pump();
+    done = true;
+    closer.join();
+
+    EXPECT_EQ(clicks, 2);
+    ASSERT_EQ(boxes.size(), 2u);
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_EQ(boxes[i].owner, form->Handle());
+        EXPECT_NE(boxes[i].text.find(i == 0 ? "boom in a click" : "boom in a picture"), std::string::npos) << boxes[i].text;
+    }
+    EXPECT_TRUE(IsWindow(form->Handle()));
 }
 
 // Two windows from the same table, open at once: a click in one raises that window's handler only, each
