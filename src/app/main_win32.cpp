@@ -1,4 +1,4 @@
-// quillon.exe's entry point. The program reads no command line.
+// quillon.exe's entry point. RunProgram reads the command line itself (as UTF-16).
 #include <windows.h>
 
 #include "app/program.h"

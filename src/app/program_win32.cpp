@@ -6,11 +6,14 @@
 // Every way out of the program goes through std::exit (or the return from WinMain), so the exit clean-up
 // registered at start always runs.
 //
-// COM: where the database goes through ADO (a system Jet provider is registered), each thread that uses the
-// database joins the multithreaded apartment on its first use (ado_backend_win32.cpp), the user-interface
-// thread included, which does so when it opens the database. Later code on the user-interface thread must
-// not ask COM for a single-threaded apartment.
+// The database: config.MDB beside the executable, in whatever folder that is (its path comes from the system
+// as UTF-16 and reaches the engine as UTF-8), read and written by the program's own engine. Started with
+// --system-jet-provider, the program uses the system's Jet OLE DB provider through ADO instead. Then each
+// thread that uses the database joins COM's multithreaded apartment on its first use (ado_backend_win32.cpp),
+// the user-interface thread included, which does so when it opens the database; later code on the
+// user-interface thread must not ask COM for a single-threaded apartment.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <string>
@@ -32,6 +35,22 @@ namespace app {
 namespace {
 
 constexpr char kInstanceEventName[] = "QuillonVRLTKD2021";
+
+// The command-line option that has the database read and written through the system's Jet OLE DB provider
+// (ADO) instead of the program's own engine.
+constexpr wchar_t kSystemProviderOption[] = L"--system-jet-provider";
+catalogue::ConfigDatabase::Engine databaseEngine = catalogue::ConfigDatabase::Engine::kBuiltIn;
+
+void ReadCommandLine() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments) return;
+    for (int i = 1; i < count; ++i) {
+        if (lstrcmpiW(arguments[i], kSystemProviderOption) == 0)
+            databaseEngine = catalogue::ConfigDatabase::Engine::kSystemProvider;
+    }
+    LocalFree(arguments);
+}
 
 // ---------------------------------------------------------------------------------------------------------
 // Hooks for work that comes later. Each is called where the program needs it; each does nothing yet.
@@ -109,7 +128,7 @@ runtime::Form* mainForm = nullptr;
 
 // The windows the handlers open: the settings dialogs, the server editor and the message boxes.
 runtime::Win32Dialogs& Dialogs() {
-    static runtime::Win32Dialogs dialogs;
+    static runtime::Win32Dialogs dialogs([] { return reinterpret_cast<HWND>(ui::MainWindowHandle()); });
     return dialogs;
 }
 
@@ -199,14 +218,24 @@ void OnMainWindowCreated() {
     const std::string databasePath = executableFolder() + "\\config.MDB";
     catalogue::EnsureConfigDatabaseFile(databasePath);
     bool opened;
+    std::string note;
     {
         std::lock_guard<std::mutex> lock(state.DatabaseLock);
-        opened = state.Database.Open(databasePath);
+        opened = state.Database.Open(databasePath, databaseEngine);
+        note = state.Database.OpeningNote();
     }
+    HWND mainWindow = reinterpret_cast<HWND>(ui::MainWindowHandle());
     if (!opened) {
-        MessageBoxW(reinterpret_cast<HWND>(ui::MainWindowHandle()), wide("数据库连接失败！").c_str(),
-                    wide("警告：").c_str(), MB_OK);
+        MessageBoxW(mainWindow, wide("数据库连接失败！").c_str(), wide("警告：").c_str(), MB_OK);
         std::exit(0);
+    }
+    if (!note.empty()) {
+        // A journal left beside config.MDB that does not belong to it (the file was replaced after a crash):
+        // it was renamed and the file left as it is. The person should know, in case the file is not the one
+        // they meant to keep.
+        MessageBoxW(mainWindow,
+                    wide("config.MDB 旁的日志文件与数据库文件不符，已改名保存，数据库文件未作改动。\n\n" + note).c_str(),
+                    wide("警告：").c_str(), MB_OK | MB_ICONWARNING);
     }
 
     HANDLE loader = CreateThread(nullptr, 0, &StartupLoaderThread, nullptr, 0, nullptr);
@@ -266,6 +295,7 @@ void ExitProgram() {
 }
 
 int RunProgram() {
+    ReadCommandLine();
     runtime::InitialiseCommonControls();
     CreateTrayIconObject();
     CreateDisplaySizeList();
