@@ -77,25 +77,29 @@ fi
 step "build win32"
 cmake --preset win32 >/dev/null && cmake --build --preset win32 || failures+=("build of win32")
 
-# Fuzzing: start from the engine's own files (the samples the reader tests wrote) and the Jet-made empty
-# database, keep what the fuzzer finds in build/fuzz/corpus for the next run.
+# Fuzzing, each target with a corpus of its own in build/fuzz/corpus/<target>, kept for the next run. The
+# reader starts from the engine's own files (the samples the reader tests wrote) and the Jet-made empty
+# database, where it is here; the journal fuzzer from nothing, with room for a few whole pages per input.
 step "build fuzz"
 if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; then
-    corpus=build/fuzz/corpus
     artifacts=build/fuzz/artifacts
-    mkdir -p "$corpus" "$artifacts"
+    mkdir -p build/fuzz/corpus/reader_fuzz build/fuzz/corpus/journal_fuzz "$artifacts"
     seeds=("$alone"/build/native/interop/samples/*.mdb)
     reference="$repo/../shared/reference/jet4-engine-made-empty.mdb"
     [ -f "$reference" ] && seeds+=("$reference")
     for sample in "${seeds[@]}"; do
-        if [ -f "$sample" ]; then install -m 0644 "$sample" "$corpus/start-$(basename "$sample")"; fi
+        if [ -f "$sample" ]; then install -m 0644 "$sample" "build/fuzz/corpus/reader_fuzz/start-$(basename "$sample")"; fi
     done
     for fuzzer in build/fuzz/*_fuzz; do
         [ -x "$fuzzer" ] || continue
         name=$(basename "$fuzzer")
+        corpus="build/fuzz/corpus/$name"
+        mkdir -p "$corpus"
+        options=()
+        [ "$name" = journal_fuzz ] && options+=(-max_len=16384)
         step "fuzz $name for ${fuzz_seconds}s"
         if "$fuzzer" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
-                -artifact_prefix="$artifacts/" "$corpus" >"build/fuzz/$name.log" 2>&1; then
+                "${options[@]}" -artifact_prefix="$artifacts/" "$corpus" >"build/fuzz/$name.log" 2>&1; then
             grep '^stat::' "build/fuzz/$name.log" || true
         else
             tail -n 80 "build/fuzz/$name.log"
