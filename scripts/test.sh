@@ -96,7 +96,7 @@ if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; then
         corpus="build/fuzz/corpus/$name"
         mkdir -p "$corpus"
         options=()
-        [ "$name" = journal_fuzz ] && options+=(-max_len=16384)
+        [ "$name" = journal_fuzz ] && options+=(-max_len=16384 -len_control=0)
         step "fuzz $name for ${fuzz_seconds}s"
         if "$fuzzer" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
                 "${options[@]}" -artifact_prefix="$artifacts/" "$corpus" >"build/fuzz/$name.log" 2>&1; then

@@ -5,7 +5,7 @@
 // The input is a journal's body after its magic: lengths, counts, entries. The harness puts the magic in front
 // and the right checksum where the counts say the entries end (cutting what lies beyond), so that the fuzzer
 // reaches the checks that follow them. The database is a small file held in memory, as is everything the
-// store writes. Originals take 4100 bytes each: run it with -max_len of 16384 or so.
+// store writes. Originals take 4100 bytes each: run it with -max_len=16384 -len_control=0.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
