@@ -24,12 +24,14 @@
 #include "app/server_catalogue.h"
 #include "app/startup_loader.h"
 #include "catalogue/config_database.h"
+#include "profile/connection_profile.h"
+#include "profile/display_sizes.h"
+#include "profile/settings_window.h"
 #include "runtime/form_win32.h"
 #include "runtime/text_codec.h"
 #include "runtime/window_win32.h"
 #include "session/window_helpers.h"
 #include "ui/main_window.h"
-#include "ui/settings_dialogs.h"
 
 namespace app {
 namespace {
@@ -61,10 +63,6 @@ void CreateTrayIconObject() {}
 void DestroyTrayIconObject() {}
 void AddTrayIconAndHandler() {}
 void RemoveTrayIcon() {}
-// The list of display sizes the settings offer (src/profile).
-void CreateDisplaySizeList() {}
-// The connection profile values the program holds (src/profile).
-void FreeProfileValues() {}
 // The session monitor thread (src/session).
 void StartSessionMonitor() {}
 // ---------------------------------------------------------------------------------------------------------
@@ -112,10 +110,7 @@ void closeDatabase() {
     state.Database.CloseConnection();
 }
 
-void ExitCleanup() {
-    DestroyTrayIconObject();
-    FreeProfileValues();
-}
+void ExitCleanup() { DestroyTrayIconObject(); }
 
 // The loader's way to the user-interface thread: SendMessage to MainWindow (runtime::Window).
 class MainWindowUiThread final : public UiThread {
@@ -145,7 +140,15 @@ DWORD WINAPI StartupLoaderThread(LPVOID) {
     MainWindowUiThread ui;
     AppState& state = App();
     LoaderContext context(state.Database, state.DatabaseLock, ui);
-    RunStartupLoader(StartupSteps([](LoaderContext& loader) { LoadServerListAtStartup(loader, *mainForm); }), context);
+    RunStartupLoader(StartupSteps([](LoaderContext& loader) { LoadServerListAtStartup(loader, *mainForm); },
+                                  [&state](LoaderContext& loader) {
+                                      profile::BuildDisplayModeList(loader, *mainForm, state.Profile,
+                                                                    &profile::SystemDisplayModes);
+                                  },
+                                  [&state](LoaderContext& loader) {
+                                      profile::LoadConnectionProfile(loader, *mainForm, state.Profile);
+                                  }),
+                     context);
     // A mark that the loader has finished, for tools that watch the program start (the start-up benchmark).
     context.OnUiThread([] {
         SetPropW(reinterpret_cast<HWND>(ui::MainWindowHandle()), L"QuillonLoaded", reinterpret_cast<HANDLE>(1));
@@ -298,7 +301,6 @@ int RunProgram() {
     ReadCommandLine();
     runtime::InitialiseCommonControls();
     CreateTrayIconObject();
-    CreateDisplaySizeList();
     std::atexit(&ExitCleanup);
 
     ui::MainWindowEvents events;
@@ -308,11 +310,21 @@ int RunProgram() {
     events.destroying = &OnMainWindowDestroying;
     events.bind = [](runtime::Form& window) {
         mainForm = &window;
-        ui::BindSettingsButtons(window, Dialogs());
+        AppState& state = App();
+        profile::SettingsServices settings;
+        settings.save = {&state.Database, &state.DatabaseLock, &Dialogs()};
+        settings.openWebPage = [](const std::string& address) {
+            ShellExecuteW(reinterpret_cast<HWND>(ui::MainWindowHandle()), L"open", wide(address).c_str(), nullptr,
+                          nullptr, SW_SHOWNORMAL);
+        };
+        // The banner is the frameless window's title bar: a press there moves the window with the mouse.
+        settings.dragMainWindow = [] {
+            ReleaseCapture();
+            SendMessageW(reinterpret_cast<HWND>(ui::MainWindowHandle()), WM_NCLBUTTONDOWN, HTCAPTION, 0);
+        };
+        settings.hideMainWindow = [] { ShowWindow(reinterpret_cast<HWND>(ui::MainWindowHandle()), SW_HIDE); };
+        profile::BindSettingsWindow(window, Dialogs(), state.Profile, std::move(settings));
         Catalogue().BindMainWindow(window);
-        window.On("按钮最小化", runtime::FormEvent::Click, [](const runtime::FormEventArgs&) {
-            ShowWindow(reinterpret_cast<HWND>(ui::MainWindowHandle()), SW_HIDE);
-        });
     };
     if (!ui::LoadMainWindow(std::move(events))) return 0;
 

@@ -29,13 +29,14 @@ void LoaderContext::OnUiThread(const std::function<void()>& change) {
     ui_.Run(change);
 }
 
-std::vector<LoaderStep> StartupSteps(std::function<void(LoaderContext&)> refreshServerList) {
-    // The work of each step is written with the part of the program it belongs to; until then the step is
-    // reserved here, in its place.
+std::vector<LoaderStep> StartupSteps(std::function<void(LoaderContext&)> refreshServerList,
+                                     std::function<void(LoaderContext&)> buildDisplayModeList,
+                                     std::function<void(LoaderContext&)> loadConnectionProfile) {
+    // The work of each step is written with the part of the program it belongs to and handed in here.
     return {
         {"RefreshServerList", std::move(refreshServerList)},
-        {"BuildDisplayModeList", nullptr},
-        {"LoadConnectionProfile", nullptr},
+        {"BuildDisplayModeList", std::move(buildDisplayModeList)},
+        {"LoadConnectionProfile", std::move(loadConnectionProfile)},
     };
 }
 

@@ -54,9 +54,11 @@ struct LoaderStep {
     std::function<void(LoaderContext&)> run;
 };
 
-// The loader's steps in the order they run: RefreshServerList (the work given here), BuildDisplayModeList,
-// LoadConnectionProfile. A step given no work is reserved.
-std::vector<LoaderStep> StartupSteps(std::function<void(LoaderContext&)> refreshServerList = nullptr);
+// The loader's steps in the order they run, with the work given here: RefreshServerList, BuildDisplayModeList
+// (the profile's slider needs the display sizes), LoadConnectionProfile. A step given no work is reserved.
+std::vector<LoaderStep> StartupSteps(std::function<void(LoaderContext&)> refreshServerList = nullptr,
+                                     std::function<void(LoaderContext&)> buildDisplayModeList = nullptr,
+                                     std::function<void(LoaderContext&)> loadConnectionProfile = nullptr);
 
 // Runs each step that has work, once, in order. A step that throws does not stop the ones after it; the
 // return value lists the steps that failed as "name: message".

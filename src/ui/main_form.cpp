@@ -45,10 +45,10 @@ WindowSpec Build() {
          .left = -7, .top = 0, .width = 935, .height = 72, .picture = &pictures::kMainBanner},  // 935 x 67
         {.name = "按钮6", .kind = ControlKind::Button, .container = "图片框3",
          .left = 647, .top = 16, .width = 104, .height = 40,
-         .caption = "官方网站"},
+         .caption = "连接文件设置"},
         {.name = "按钮7", .kind = ControlKind::Button, .container = "图片框3",
          .left = 768, .top = 16, .width = 104, .height = 40,
-         .caption = "使用帮助"},
+         .caption = "远程桌面帮助"},
         {.name = "分组框1", .kind = ControlKind::GroupBox,
          .left = 0, .top = 80, .width = 568, .height = 448,
          .caption = "服务器列表"},

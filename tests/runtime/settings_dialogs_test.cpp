@@ -9,7 +9,7 @@
 #include "runtime/form_model.h"
 #include "runtime/window_placement.h"
 #include "ui/forms.h"
-#include "ui/settings_dialogs.h"
+#include "profile/settings_window.h"
 
 namespace {
 
@@ -57,7 +57,8 @@ TEST_P(SettingsButtonsTest, EachButtonOpensItsDialogModallyCentredAndEachWayOutC
     const Opened& expected = GetParam();
     ModelForm main(ui::MainWindowSpec());
     ModelDialogs dialogs;
-    ui::BindSettingsButtons(main, dialogs);
+    profile::ProfileState state;
+    profile::BindSettingsWindow(main, dialogs, state, {});
     main.Open();
     main.MoveTo(101, -37);
 
