@@ -265,9 +265,11 @@ std::pair<uint32_t, unsigned> followPointer(const PageStore& pages, const TableD
     return {page, slot};
 }
 
-// Calls visit(id, bytes) for every live row of the table in table order until it returns false.
+// Calls visit(id, bytes) for every live row of the table in table order until it returns false. Two rows
+// pointing to one overflow row are damage: the scan stops there rather than read that row again.
 template <class Visit>
 void visitRows(const PageStore& pages, const TableDef& t, Visit visit) {
+    std::unordered_map<uint32_t, RowId> overflowHomes;  // overflow row (page << 8 | row) -> the row pointing to it
     for (uint32_t number : readUsageMap(pages, t.ownedPages)) {
         const uint8_t* page = pages.page(number);
         if (page[0] != kDataPageType || get32(page + kOwnerOffset) != t.tdefPage) continue;
@@ -279,6 +281,13 @@ void visitRows(const PageStore& pages, const TableDef& t, Visit visit) {
             bool more;
             if (s.pointer()) {
                 auto [targetPage, targetSlot] = followPointer(pages, t, rowBytes(page, number, s));
+                auto [home, added] =
+                    overflowHomes.try_emplace(pointerTo(targetPage, targetSlot), RowId{number, uint8_t(slot)});
+                if (!added)
+                    throw Error("row " + std::to_string(slot) + " of page " + std::to_string(number) +
+                                " is damaged: it points to overflow row " + std::to_string(targetSlot) + " of page " +
+                                std::to_string(targetPage) + ", which row " + std::to_string(home->second.slot) +
+                                " of page " + std::to_string(home->second.page) + " points to as well");
                 const uint8_t* target = pages.page(targetPage);
                 more = visit(RowId{number, uint8_t(slot)},
                              rowBytes(target, targetPage, rowSlot(target, targetPage, targetSlot)));
@@ -317,8 +326,9 @@ std::vector<StoredRow> Database::readRows(const TableDef& table) const {
     std::vector<StoredRow> rows;
     // The stored count is only a hint (the file is untrusted): never more than the pages could hold.
     rows.reserve(std::min<size_t>(table.rowCount, size_t(pages_->pageCount()) * kMaxRowsPerPage));
+    LongValueParts parts;
     visitRows(*pages_, table, [&](RowId id, const ByteView& bytes) {
-        rows.push_back(StoredRow{id, decodeRow(table, bytes, *pages_)});
+        rows.push_back(StoredRow{id, decodeRow(table, bytes, *pages_, &parts)});
         return true;
     });
     return rows;
@@ -611,11 +621,13 @@ std::vector<std::string> Database::check() const {
     for (const TableDef& t : tables_) {
         std::string label = tableLabel(t);
         std::vector<std::pair<RowId, Row>> live;
+        LongValueParts parts;
         try {
             visitRows(*pages_, t, [&](RowId id, const ByteView& bytes) {
                 try {
-                    live.push_back({id, decodeRow(t, bytes, *pages_)});
+                    live.push_back({id, decodeRow(t, bytes, *pages_, &parts)});
                 } catch (const Error& e) {
+                    if (parts.shared()) throw;  // values share long-value parts: the listing stops here
                     problems.push_back(label + ": row " + std::to_string(id.slot) + " of page " +
                                        std::to_string(id.page) + " cannot be read: " + e.what());
                 }

@@ -160,15 +160,15 @@ Value decodeFixed(const Column& c, const ByteView& field) {
     throw Error(columnLabel(c) + " has a type this engine cannot read (" + std::to_string(int(c.type)) + ")");
 }
 
-Value decodeVariable(const Column& c, const ByteView& field, const PageStore& pages) {
+Value decodeVariable(const Column& c, const ByteView& field, const PageStore& pages, LongValueParts* parts) {
     switch (c.type) {
     case ColumnType::Text: return decodeText(field);
     case ColumnType::Binary: return Bytes(field.data(), field.data() + field.size());
     case ColumnType::Memo: {
-        std::vector<uint8_t> data = readLongValue(field, pages);
+        std::vector<uint8_t> data = readLongValue(field, pages, parts, &c);
         return decodeText(ByteView(data.data(), data.size(), field.what()));
     }
-    case ColumnType::OLE: return readLongValue(field, pages);
+    case ColumnType::OLE: return readLongValue(field, pages, parts, &c);
     default: break;
     }
     throw Error(columnLabel(c) + " has a type this engine cannot read (" + std::to_string(int(c.type)) + ")");
@@ -293,7 +293,8 @@ std::vector<uint8_t> longValueData(const Column& c, const Value& v) {
     return *b;
 }
 
-std::vector<uint8_t> readLongValue(ByteView field, const PageStore& pages) {
+std::vector<uint8_t> readLongValue(ByteView field, const PageStore& pages, LongValueParts* parts,
+                                   const Column* column) {
     if (field.size() == 0) return {};
     uint32_t header = field.u32(0);
     size_t length = header & kLongValueLengthMask;
@@ -317,6 +318,10 @@ std::vector<uint8_t> readLongValue(ByteView field, const PageStore& pages) {
             throw Error(field.what() + " is damaged: its long value page " + std::to_string(pageNumber) +
                         " is not a data page");
         RowSlot slot = rowSlot(page, pageNumber, pointer & 0xFF);
+        if (parts && !parts->add(pointer))
+            throw Error(field.what() + " is damaged: " + (column ? columnLabel(*column) : "a long value") +
+                        " shares long-value row " + std::to_string(pointer & 0xFF) + " of page " +
+                        std::to_string(pageNumber) + " with another value");
         ByteView part = rowBytes(page, pageNumber, slot);
         if (single) {
             if (part.size() < length) throw Error(field.what() + " is damaged: its long value is cut short");
@@ -357,7 +362,7 @@ std::vector<uint8_t> encodeText(const std::u16string& text, bool compressible) {
     return out;
 }
 
-std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages) {
+std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages, LongValueParts* parts) {
     RowLayout layout = readLayout(table, row);
     std::vector<Value> values(table.columns.size());
     for (size_t i = 0; i < table.columns.size(); ++i) {
@@ -376,13 +381,14 @@ std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStor
             values[i] = decodeFixed(c, fixedBytes(layout, row, c));
         } else {
             ByteView field;
-            if (varBytes(layout, row, c, field)) values[i] = decodeVariable(c, field, pages);
+            if (varBytes(layout, row, c, field)) values[i] = decodeVariable(c, field, pages, parts);
         }
     }
     return values;
 }
 
-Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, const PageStore& pages) {
+Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, const PageStore& pages,
+                   LongValueParts* parts) {
     if (column >= table.columns.size()) throw Error("column position " + std::to_string(column) + " does not exist");
     const Column& c = table.columns[column];
     RowLayout layout = readLayout(table, row);
@@ -391,7 +397,7 @@ Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, co
     if (c.isFixed()) return decodeFixed(c, fixedBytes(layout, row, c));
     ByteView field;
     if (!varBytes(layout, row, c, field)) return std::monostate{};
-    return decodeVariable(c, field, pages);
+    return decodeVariable(c, field, pages, parts);
 }
 
 bool readText(const TableDef& table, const ByteView& row, size_t column, std::u16string& out) {
