@@ -184,6 +184,8 @@ void Database::load() {
     std::vector<TableDef> fresh;
     std::vector<bool> system;
     bool catalogueListed = false;
+    // Every definition page once: two tables whose chains share a page are damage, not read twice.
+    std::unordered_map<uint32_t, size_t> definitionOwner;  // definition page -> position in `fresh`
     for (const StoredRow& row : readRows(catalogue)) {
         const int64_t* type = std::get_if<int64_t>(&row.values[typeColumn]);
         const int64_t* id = std::get_if<int64_t>(&row.values[idColumn]);
@@ -191,8 +193,20 @@ void Database::load() {
         if (!type || *type != kTableObject || !id || !name) continue;
         const int64_t* flags = std::get_if<int64_t>(&row.values[flagsColumn]);
         uint32_t page = uint32_t(*id) & 0x00FFFFFF;
+        std::vector<uint32_t> chain;
         try {
-            fresh.push_back(readTableDef(*pages_, page, *name));
+            chain = definitionPages(*pages_, page);
+        } catch (const Error& e) {
+            throw Error("table " + toUtf8(*name) + ": " + e.what());
+        }
+        for (uint32_t number : chain) {
+            auto [owner, added] = definitionOwner.try_emplace(number, fresh.size());
+            if (!added)
+                throw Error("the catalogue (MSysObjects) is damaged: tables " + toUtf8(fresh[owner->second].name) +
+                            " and " + toUtf8(*name) + " share definition page " + std::to_string(number));
+        }
+        try {
+            fresh.push_back(readTableDef(*pages_, chain, *name));
         } catch (const Error& e) {
             throw Error("table " + toUtf8(*name) + ": " + e.what());
         }
