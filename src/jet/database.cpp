@@ -556,7 +556,7 @@ void Database::updateRow(const TableDef& table, RowId id, const std::vector<Colu
     w.checkIndexes();
     Located at = locateRow(*pages_, t, id);
     ByteView oldBytes = locatedBytes(*pages_, at);
-    Row oldValues = decodeRow(t, oldBytes, *pages_);
+    Row oldValues = decodeRowWithoutLongValues(t, oldBytes);  // memo and OLE bytes are carried in `raw`
     std::vector<std::vector<uint8_t>> raw(t.columns.size());
     for (size_t i = 0; i < t.columns.size(); ++i)
         if (!t.columns[i].isFixed()) raw[i] = rawColumnBytes(t, oldBytes, i);
@@ -615,7 +615,7 @@ void Database::deleteRow(const TableDef& table, RowId id) {
     Writer w{*pages_, t, state_->insertPage, state_->longValuePage};
     w.checkIndexes();
     Located at = locateRow(*pages_, t, id);
-    Row values = decodeRow(t, locatedBytes(*pages_, at), *pages_);
+    Row values = decodeRowWithoutLongValues(t, locatedBytes(*pages_, at));
     w.removeEntries(values, id);
     auto markDeleted = [&](uint32_t number, unsigned slot) {
         uint8_t* page = pages_->writablePage(number);

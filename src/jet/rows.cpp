@@ -160,15 +160,17 @@ Value decodeFixed(const Column& c, const ByteView& field) {
     throw Error(columnLabel(c) + " has a type this engine cannot read (" + std::to_string(int(c.type)) + ")");
 }
 
-Value decodeVariable(const Column& c, const ByteView& field, const PageStore& pages, LongValueParts* parts) {
+// A variable-length value; `pages` may be null unless it is a Memo or OLE field that is not empty.
+Value decodeVariable(const Column& c, const ByteView& field, const PageStore* pages, LongValueParts* parts) {
+    auto longValue = [&] { return field.size() ? readLongValue(field, *pages, parts, &c) : std::vector<uint8_t>(); };
     switch (c.type) {
     case ColumnType::Text: return decodeText(field);
     case ColumnType::Binary: return Bytes(field.data(), field.data() + field.size());
     case ColumnType::Memo: {
-        std::vector<uint8_t> data = readLongValue(field, pages, parts, &c);
+        std::vector<uint8_t> data = longValue();
         return decodeText(ByteView(data.data(), data.size(), field.what()));
     }
-    case ColumnType::OLE: return readLongValue(field, pages, parts, &c);
+    case ColumnType::OLE: return longValue();
     default: break;
     }
     throw Error(columnLabel(c) + " has a type this engine cannot read (" + std::to_string(int(c.type)) + ")");
@@ -362,7 +364,11 @@ std::vector<uint8_t> encodeText(const std::u16string& text, bool compressible) {
     return out;
 }
 
-std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages, LongValueParts* parts) {
+namespace {
+
+// The values of a row; without `pages`, memo and OLE values are left null unless their field is empty.
+std::vector<Value> decodeValues(const TableDef& table, const ByteView& row, const PageStore* pages,
+                                LongValueParts* parts) {
     RowLayout layout = readLayout(table, row);
     std::vector<Value> values(table.columns.size());
     for (size_t i = 0; i < table.columns.size(); ++i) {
@@ -381,10 +387,21 @@ std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStor
             values[i] = decodeFixed(c, fixedBytes(layout, row, c));
         } else {
             ByteView field;
-            if (varBytes(layout, row, c, field)) values[i] = decodeVariable(c, field, pages, parts);
+            if (varBytes(layout, row, c, field) && (pages || !c.isLongValue() || field.size() == 0))
+                values[i] = decodeVariable(c, field, pages, parts);
         }
     }
     return values;
+}
+
+}  // namespace
+
+std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages, LongValueParts* parts) {
+    return decodeValues(table, row, &pages, parts);
+}
+
+std::vector<Value> decodeRowWithoutLongValues(const TableDef& table, ByteView row) {
+    return decodeValues(table, row, nullptr, nullptr);
 }
 
 Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, const PageStore& pages,
@@ -397,7 +414,7 @@ Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, co
     if (c.isFixed()) return decodeFixed(c, fixedBytes(layout, row, c));
     ByteView field;
     if (!varBytes(layout, row, c, field)) return std::monostate{};
-    return decodeVariable(c, field, pages, parts);
+    return decodeVariable(c, field, &pages, parts);
 }
 
 bool readText(const TableDef& table, const ByteView& row, size_t column, std::u16string& out) {

@@ -43,6 +43,11 @@ private:
 std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages,
                              LongValueParts* parts = nullptr);
 
+// The same without reading memo and OLE values: those columns are left null (an empty stored field still
+// decodes as the empty value). For writes, which carry the stored bytes of those columns over unchanged
+// (rawColumnBytes) and never key an index on them.
+std::vector<Value> decodeRowWithoutLongValues(const TableDef& table, ByteView row);
+
 // One column (position in TableDef::columns) of a row's bytes, decoded without the others; the same value
 // decodeRow gives for it, `parts` as there. Throws jet::Error on damage.
 Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, const PageStore& pages,

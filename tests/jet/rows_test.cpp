@@ -1,6 +1,8 @@
 // Writing rows: inserts, updates (in place, repacked, overflowed), deletes, long values, AutoNumber and
 // index upkeep, statements that roll back. Tables come from the database creator; every file is also
 // checked with Database::check() and read back after reopening from disk.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "jet/create.h"
@@ -304,6 +306,23 @@ TEST(RowWrite, LongValuesOnLongValuePages) {
     EXPECT_EQ(rows[1].id, b);
     EXPECT_EQ(std::get<std::u16string>(rows[1].values[kNotes]), chained);
     f.expectSound();
+}
+
+// Updates and deletes carry the memo values they do not change without reading them: a row whose memo points
+// past the end of the file can still be changed and deleted.
+TEST(RowWrite, UpdatesAndDeletesLeaveUnchangedMemosUnread) {
+    Fixture f;
+    RowId id = f.insert(server(u"a", repeat(u"n", 2000)));
+    f.db->statement([&] {
+        uint8_t* page = f.db->pages().writablePage(id.page);
+        detail::RowSlot s = detail::rowSlot(page, id.page, id.slot);
+        std::vector<uint8_t> field = rawColumnBytes(f.table(), detail::rowBytes(page, id.page, s), kNotes);
+        put32(std::search(page + s.start, page + s.end, field.begin(), field.end()) + 4, 0x7FFFFF00);
+    });
+    EXPECT_THROW(f.rows(), Error);
+    f.update(id, {{kPort, int64_t(22)}, {kName, std::u16string(u"renamed")}});
+    f.db->statement([&] { f.db->deleteRow(f.table(), id); });
+    EXPECT_TRUE(f.rows().empty());
 }
 
 TEST(RowWrite, DeleteMarksTheSlotAndKeepsTheCounter) {
