@@ -1,6 +1,7 @@
 // Row encoding and decoding.
 #include "jet/rows.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -341,6 +342,28 @@ std::vector<uint8_t> readLongValue(ByteView field, const PageStore& pages, LongV
 }
 
 }  // namespace detail
+
+bool LongValueParts::add(uint32_t part) {
+    if (2 * (count_ + 1) > slots_.size()) {  // keep the table at most half full
+        std::vector<uint32_t> old = std::move(slots_);
+        slots_.assign(std::max<size_t>(64, 2 * old.size()), 0);
+        count_ = 0;
+        for (uint32_t p : old)
+            if (p != 0) add(p);
+    }
+    size_t mask = slots_.size() - 1;
+    for (size_t i = size_t((uint64_t(part) * 0x9E3779B97F4A7C15u) >> 32) & mask;; i = (i + 1) & mask) {
+        if (slots_[i] == part) {
+            shared_ = true;
+            return false;
+        }
+        if (slots_[i] == 0) {
+            slots_[i] = part;
+            ++count_;
+            return true;
+        }
+    }
+}
 
 std::u16string decodeText(ByteView bytes) {
     std::u16string out;

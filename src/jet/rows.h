@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "jet/bytes.h"
@@ -23,17 +22,17 @@ constexpr size_t kMaxRowSize = 4060;
 // match makes two passes, each with its own LongValueParts; so does a test that names one column twice.
 class LongValueParts {
 public:
-    // Records `part`; false when this pass has read it already (and shared() is true from then on).
-    bool add(uint32_t part) {
-        if (parts_.insert(part).second) return true;
-        shared_ = true;
-        return false;
-    }
+    // Records `part` (never 0: page 0 is the file header); false when this pass has read it already, and
+    // shared() is true from then on.
+    bool add(uint32_t part);
     // Whether the pass has met a part twice: two values share it.
     bool shared() const { return shared_; }
 
 private:
-    std::unordered_set<uint32_t> parts_;
+    // An open-addressing table of the parts, 0 marking a free slot: a pass over thousands of long values
+    // records them without an allocation each.
+    std::vector<uint32_t> slots_;
+    size_t count_ = 0;
     bool shared_ = false;
 };
 
