@@ -210,8 +210,10 @@ TEST(DatabaseRead, TablesSharingDefinitionPagesAreRefused) {
     const TableDef& objects = db->table(u"MSysObjects");
     db->statement([&] {
         for (int i = 0; i < 3000; ++i) {
-            Row row(objects.columns.size());  // Id, ParentId, Name, Type; the Id is then made Hosts' page
-            row[0] = int64_t(0x7000000 + i), row[2] = fromUtf8("Copy " + std::to_string(i)), row[3] = int64_t(1);
+            Row row(objects.columns.size());  // Id, ParentId, Name, Type
+            row[0] = int64_t(0x7000000 + i);      // distinct for the Id index; then made Hosts' page below
+            row[2] = fromUtf8("Copy " + std::to_string(i));
+            row[3] = int64_t(1);
             RowId id = db->insertRow(objects, row);
             uint8_t* page = db->pages().writablePage(id.page);
             put32(page + detail::rowSlot(page, id.page, id.slot).start + 2 + objects.columns[0].fixedOffset, hostsPage);
