@@ -194,6 +194,8 @@ void Database::load() {
     std::vector<TableDef> fresh;
     std::vector<bool> system;
     bool catalogueListed = false;
+    // Every definition page once: two tables whose chains share a page are damage, not read twice.
+    std::unordered_map<uint32_t, size_t> definitionOwner;  // definition page -> position in `fresh`
     for (const StoredRow& row : readRows(catalogue)) {
         const int64_t* type = std::get_if<int64_t>(&row.values[typeColumn]);
         const int64_t* id = std::get_if<int64_t>(&row.values[idColumn]);
@@ -201,8 +203,20 @@ void Database::load() {
         if (!type || *type != kTableObject || !id || !name) continue;
         const int64_t* flags = std::get_if<int64_t>(&row.values[flagsColumn]);
         uint32_t page = uint32_t(*id) & 0x00FFFFFF;
+        std::vector<uint32_t> chain;
         try {
-            fresh.push_back(readTableDef(*pages_, page, *name));
+            chain = definitionPages(*pages_, page);
+        } catch (const Error& e) {
+            throw Error("table " + toUtf8(*name) + ": " + e.what());
+        }
+        for (uint32_t number : chain) {
+            auto [owner, added] = definitionOwner.try_emplace(number, fresh.size());
+            if (!added)
+                throw Error("the catalogue (MSysObjects) is damaged: tables " + toUtf8(fresh[owner->second].name) +
+                            " and " + toUtf8(*name) + " share definition page " + std::to_string(number));
+        }
+        try {
+            fresh.push_back(readTableDef(*pages_, chain, *name));
         } catch (const Error& e) {
             throw Error("table " + toUtf8(*name) + ": " + e.what());
         }
@@ -275,9 +289,11 @@ std::pair<uint32_t, unsigned> followPointer(const PageStore& pages, const TableD
     return {page, slot};
 }
 
-// Calls visit(id, bytes) for every live row of the table in table order until it returns false.
+// Calls visit(id, bytes) for every live row of the table in table order until it returns false. Two rows
+// pointing to one overflow row are damage: the scan stops there rather than read that row again.
 template <class Visit>
 void visitRows(const PageStore& pages, const TableDef& t, Visit visit) {
+    std::unordered_map<uint32_t, RowId> overflowHomes;  // overflow row (page << 8 | row) -> the row pointing to it
     for (uint32_t number : readUsageMap(pages, t.ownedPages)) {
         const uint8_t* page = pages.page(number);
         if (page[0] != kDataPageType || get32(page + kOwnerOffset) != t.tdefPage) continue;
@@ -289,6 +305,13 @@ void visitRows(const PageStore& pages, const TableDef& t, Visit visit) {
             bool more;
             if (s.pointer()) {
                 auto [targetPage, targetSlot] = followPointer(pages, t, rowBytes(page, number, s));
+                auto [home, added] =
+                    overflowHomes.try_emplace(pointerTo(targetPage, targetSlot), RowId{number, uint8_t(slot)});
+                if (!added)
+                    throw Error("row " + std::to_string(slot) + " of page " + std::to_string(number) +
+                                " is damaged: it points to overflow row " + std::to_string(targetSlot) + " of page " +
+                                std::to_string(targetPage) + ", which row " + std::to_string(home->second.slot) +
+                                " of page " + std::to_string(home->second.page) + " points to as well");
                 const uint8_t* target = pages.page(targetPage);
                 more = visit(RowId{number, uint8_t(slot)},
                              rowBytes(target, targetPage, rowSlot(target, targetPage, targetSlot)));
@@ -327,8 +350,9 @@ std::vector<StoredRow> Database::readRows(const TableDef& table) const {
     std::vector<StoredRow> rows;
     // The stored count is only a hint (the file is untrusted): never more than the pages could hold.
     rows.reserve(std::min<size_t>(table.rowCount, size_t(pages_->pageCount()) * kMaxRowsPerPage));
+    LongValueParts parts;
     visitRows(*pages_, table, [&](RowId id, const ByteView& bytes) {
-        rows.push_back(StoredRow{id, decodeRow(table, bytes, *pages_)});
+        rows.push_back(StoredRow{id, decodeRow(table, bytes, *pages_, &parts)});
         return true;
     });
     return rows;
@@ -542,7 +566,7 @@ void Database::updateRow(const TableDef& table, RowId id, const std::vector<Colu
     w.checkIndexes();
     Located at = locateRow(*pages_, t, id);
     ByteView oldBytes = locatedBytes(*pages_, at);
-    Row oldValues = decodeRow(t, oldBytes, *pages_);
+    Row oldValues = decodeRowWithoutLongValues(t, oldBytes);  // memo and OLE bytes are carried in `raw`
     std::vector<std::vector<uint8_t>> raw(t.columns.size());
     for (size_t i = 0; i < t.columns.size(); ++i)
         if (!t.columns[i].isFixed()) raw[i] = rawColumnBytes(t, oldBytes, i);
@@ -601,7 +625,7 @@ void Database::deleteRow(const TableDef& table, RowId id) {
     Writer w{*pages_, t, state_->insertPage, state_->longValuePage};
     w.checkIndexes();
     Located at = locateRow(*pages_, t, id);
-    Row values = decodeRow(t, locatedBytes(*pages_, at), *pages_);
+    Row values = decodeRowWithoutLongValues(t, locatedBytes(*pages_, at));
     w.removeEntries(values, id);
     auto markDeleted = [&](uint32_t number, unsigned slot) {
         uint8_t* page = pages_->writablePage(number);
@@ -621,11 +645,13 @@ std::vector<std::string> Database::check() const {
     for (const TableDef& t : tables_) {
         std::string label = tableLabel(t);
         std::vector<std::pair<RowId, Row>> live;
+        LongValueParts parts;
         try {
             visitRows(*pages_, t, [&](RowId id, const ByteView& bytes) {
                 try {
-                    live.push_back({id, decodeRow(t, bytes, *pages_)});
+                    live.push_back({id, decodeRow(t, bytes, *pages_, &parts)});
                 } catch (const Error& e) {
+                    if (parts.shared()) throw;  // values share long-value parts: the listing stops here
                     problems.push_back(label + ": row " + std::to_string(id.slot) + " of page " +
                                        std::to_string(id.page) + " cannot be read: " + e.what());
                 }

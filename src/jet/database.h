@@ -58,13 +58,16 @@ public:
     const TableDef& table(std::u16string_view name) const;
 
     // Every live row of the table in table order (data pages in usage-map order, then slot order),
-    // following overflow pointers; memo and OLE values read in full.
+    // following overflow pointers; memo and OLE values read in full. Each overflow row and each long-value
+    // part is read once: two rows pointing to one overflow row, or two values sharing a long-value part, stop
+    // the read with a jet::Error naming them.
     std::vector<StoredRow> readRows(const TableDef& table) const;
 
     // Calls visit(id, bytes) for every live row of the table in the same order as readRows, with the row's
     // stored bytes (overflow followed), decoding nothing; stops early when `visit` returns false. The bytes
     // are valid during the call only; decode the columns needed with decodeColumn, readText or decodeRow
-    // (rows.h). Throws jet::Error on damage.
+    // (rows.h), giving them one LongValueParts for the scan. Throws jet::Error on damage, two rows pointing
+    // to one overflow row included.
     void scanRows(const TableDef& table, const std::function<bool(RowId, const ByteView&)>& visit) const;
 
     // Runs `body` as one atomic statement: every change it makes reaches the file together, or none does
@@ -80,7 +83,8 @@ public:
     void deleteRow(const TableDef& table, RowId row);
 
     // Consistency check for the database tool and tests: every row readable, row counts, usage maps
-    // covering owned pages, every index holding exactly one entry per live row in key order.
+    // covering owned pages, every index holding exactly one entry per live row in key order. Rows that share
+    // an overflow row or values that share a long-value part end the check of their table with one problem.
     // Returns the problems found (empty when the file is sound).
     std::vector<std::string> check() const;
 

@@ -6,6 +6,7 @@
 
 #include "jet/bytes.h"
 #include "jet/page_store.h"
+#include "jet/rows.h"
 #include "jet/schema.h"
 #include "jet/value.h"
 
@@ -20,7 +21,10 @@ constexpr size_t kMaxCompressedMemo = 1024;
 
 // The bytes a Memo (encoded text) or OLE value stores, without the 12-byte field header.
 std::vector<uint8_t> longValueData(const Column& column, const Value& value);
-// The whole value of a stored field: inline, on one long-value page, or along a chain of them.
-std::vector<uint8_t> readLongValue(ByteView field, const PageStore& pages);
+// The whole value of a stored field: inline, on one long-value page, or along a chain of them. With `parts`,
+// each part read is recorded there, and a part already recorded (another value of the same pass holds it)
+// is refused naming `column`.
+std::vector<uint8_t> readLongValue(ByteView field, const PageStore& pages, LongValueParts* parts = nullptr,
+                                   const Column* column = nullptr);
 
 }  // namespace jet::detail

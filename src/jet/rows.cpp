@@ -1,6 +1,7 @@
 // Row encoding and decoding.
 #include "jet/rows.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -160,15 +161,17 @@ Value decodeFixed(const Column& c, const ByteView& field) {
     throw Error(columnLabel(c) + " has a type this engine cannot read (" + std::to_string(int(c.type)) + ")");
 }
 
-Value decodeVariable(const Column& c, const ByteView& field, const PageStore& pages) {
+// A variable-length value; `pages` may be null unless it is a Memo or OLE field that is not empty.
+Value decodeVariable(const Column& c, const ByteView& field, const PageStore* pages, LongValueParts* parts) {
+    auto longValue = [&] { return field.size() ? readLongValue(field, *pages, parts, &c) : std::vector<uint8_t>(); };
     switch (c.type) {
     case ColumnType::Text: return decodeText(field);
     case ColumnType::Binary: return Bytes(field.data(), field.data() + field.size());
     case ColumnType::Memo: {
-        std::vector<uint8_t> data = readLongValue(field, pages);
+        std::vector<uint8_t> data = longValue();
         return decodeText(ByteView(data.data(), data.size(), field.what()));
     }
-    case ColumnType::OLE: return readLongValue(field, pages);
+    case ColumnType::OLE: return longValue();
     default: break;
     }
     throw Error(columnLabel(c) + " has a type this engine cannot read (" + std::to_string(int(c.type)) + ")");
@@ -293,7 +296,8 @@ std::vector<uint8_t> longValueData(const Column& c, const Value& v) {
     return *b;
 }
 
-std::vector<uint8_t> readLongValue(ByteView field, const PageStore& pages) {
+std::vector<uint8_t> readLongValue(ByteView field, const PageStore& pages, LongValueParts* parts,
+                                   const Column* column) {
     if (field.size() == 0) return {};
     uint32_t header = field.u32(0);
     size_t length = header & kLongValueLengthMask;
@@ -317,6 +321,10 @@ std::vector<uint8_t> readLongValue(ByteView field, const PageStore& pages) {
             throw Error(field.what() + " is damaged: its long value page " + std::to_string(pageNumber) +
                         " is not a data page");
         RowSlot slot = rowSlot(page, pageNumber, pointer & 0xFF);
+        if (parts && !parts->add(pointer))
+            throw Error(field.what() + " is damaged: " + (column ? columnLabel(*column) : "a long value") +
+                        " shares long-value row " + std::to_string(pointer & 0xFF) + " of page " +
+                        std::to_string(pageNumber) + " with another value");
         ByteView part = rowBytes(page, pageNumber, slot);
         if (single) {
             if (part.size() < length) throw Error(field.what() + " is damaged: its long value is cut short");
@@ -334,6 +342,28 @@ std::vector<uint8_t> readLongValue(ByteView field, const PageStore& pages) {
 }
 
 }  // namespace detail
+
+bool LongValueParts::add(uint32_t part) {
+    if (2 * (count_ + 1) > slots_.size()) {  // keep the table at most half full
+        std::vector<uint32_t> old = std::move(slots_);
+        slots_.assign(std::max<size_t>(64, 2 * old.size()), 0);
+        count_ = 0;
+        for (uint32_t p : old)
+            if (p != 0) add(p);
+    }
+    size_t mask = slots_.size() - 1;
+    for (size_t i = size_t((uint64_t(part) * 0x9E3779B97F4A7C15u) >> 32) & mask;; i = (i + 1) & mask) {
+        if (slots_[i] == part) {
+            shared_ = true;
+            return false;
+        }
+        if (slots_[i] == 0) {
+            slots_[i] = part;
+            ++count_;
+            return true;
+        }
+    }
+}
 
 std::u16string decodeText(ByteView bytes) {
     std::u16string out;
@@ -357,7 +387,11 @@ std::vector<uint8_t> encodeText(const std::u16string& text, bool compressible) {
     return out;
 }
 
-std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages) {
+namespace {
+
+// The values of a row; without `pages`, memo and OLE values are left null unless their field is empty.
+std::vector<Value> decodeValues(const TableDef& table, const ByteView& row, const PageStore* pages,
+                                LongValueParts* parts) {
     RowLayout layout = readLayout(table, row);
     std::vector<Value> values(table.columns.size());
     for (size_t i = 0; i < table.columns.size(); ++i) {
@@ -376,13 +410,25 @@ std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStor
             values[i] = decodeFixed(c, fixedBytes(layout, row, c));
         } else {
             ByteView field;
-            if (varBytes(layout, row, c, field)) values[i] = decodeVariable(c, field, pages);
+            if (varBytes(layout, row, c, field) && (pages || !c.isLongValue() || field.size() == 0))
+                values[i] = decodeVariable(c, field, pages, parts);
         }
     }
     return values;
 }
 
-Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, const PageStore& pages) {
+}  // namespace
+
+std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages, LongValueParts* parts) {
+    return decodeValues(table, row, &pages, parts);
+}
+
+std::vector<Value> decodeRowWithoutLongValues(const TableDef& table, ByteView row) {
+    return decodeValues(table, row, nullptr, nullptr);
+}
+
+Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, const PageStore& pages,
+                   LongValueParts* parts) {
     if (column >= table.columns.size()) throw Error("column position " + std::to_string(column) + " does not exist");
     const Column& c = table.columns[column];
     RowLayout layout = readLayout(table, row);
@@ -391,7 +437,7 @@ Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, co
     if (c.isFixed()) return decodeFixed(c, fixedBytes(layout, row, c));
     ByteView field;
     if (!varBytes(layout, row, c, field)) return std::monostate{};
-    return decodeVariable(c, field, pages);
+    return decodeVariable(c, field, &pages, parts);
 }
 
 bool readText(const TableDef& table, const ByteView& row, size_t column, std::u16string& out) {

@@ -15,14 +15,42 @@ namespace jet {
 // The largest row a data page can hold.
 constexpr size_t kMaxRowSize = 4060;
 
+// The long-value parts (page << 8 | row) that one pass over a table's rows has read. In a sound file every
+// part belongs to one value, so a pass reads each part once; a damaged file whose rows all point at one long
+// chain would otherwise have the chain read, and held, again for every row. A part met a second time in the
+// same pass is refused as damage. A statement that tests a column of every row and then decodes the rows that
+// match makes two passes, each with its own LongValueParts; so does a test that names one column twice.
+class LongValueParts {
+public:
+    // Records `part` (never 0: page 0 is the file header); false when this pass has read it already, and
+    // shared() is true from then on.
+    bool add(uint32_t part);
+    // Whether the pass has met a part twice: two values share it.
+    bool shared() const { return shared_; }
+
+private:
+    // An open-addressing table of the parts, 0 marking a free slot: a pass over thousands of long values
+    // records them without an allocation each.
+    std::vector<uint32_t> slots_;
+    size_t count_ = 0;
+    bool shared_ = false;
+};
+
 // Decodes one row's bytes (already located on its page, overflow followed) into values by column
-// position. Memo and OLE values are read in full from their long-value pages through `pages`.
-// Throws jet::Error on damage.
-std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages);
+// position. Memo and OLE values are read in full from their long-value pages through `pages`; with `parts`,
+// every part read is recorded there and one the pass has read before is refused. Throws jet::Error on damage.
+std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages,
+                             LongValueParts* parts = nullptr);
+
+// The same without reading memo and OLE values: those columns are left null (an empty stored field still
+// decodes as the empty value). For writes, which carry the stored bytes of those columns over unchanged
+// (rawColumnBytes) and never key an index on them.
+std::vector<Value> decodeRowWithoutLongValues(const TableDef& table, ByteView row);
 
 // One column (position in TableDef::columns) of a row's bytes, decoded without the others; the same value
-// decodeRow gives for it. Throws jet::Error on damage.
-Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, const PageStore& pages);
+// decodeRow gives for it, `parts` as there. Throws jet::Error on damage.
+Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, const PageStore& pages,
+                   LongValueParts* parts = nullptr);
 
 // The text of Text column `column` of a row's bytes into `out`, reusing its storage, so that a scan comparing
 // one column of every row allocates nothing; false (and `out` empty) when the value is null. Throws

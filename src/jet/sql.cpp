@@ -415,32 +415,45 @@ std::vector<Test> resolveConditions(const TableDef& table, const std::vector<Con
     return tests;
 }
 
-// Whether a row's stored bytes meet every test. Only the condition columns are decoded; Text goes into
-// `scratch`, whose storage is reused from row to row.
-bool matches(const Database& db, const TableDef& table, const ByteView& row, const std::vector<Test>& tests,
-             std::u16string& scratch) {
-    for (const Test& test : tests) {
-        if (test.numeric) {
-            Value value = decodeColumn(table, row, test.column, db.pages());
-            const int64_t* number = std::get_if<int64_t>(&value);
-            if (!number || *number != test.number) return false;
-        } else if (table.columns[test.column].type == ColumnType::Text) {
-            if (!readText(table, row, test.column, scratch) || !textEquals(scratch, test.text)) return false;
-        } else {
-            Value value = decodeColumn(table, row, test.column, db.pages());
-            const std::u16string* text = std::get_if<std::u16string>(&value);
-            if (!text || !textEquals(*text, test.text)) return false;
+// The tests of a statement as one scan applies them to row after row. Text goes into `scratch`, whose
+// storage is reused from row to row; each test reads its memo column in a pass of its own (`parts`), so that
+// a column named twice is not taken for two values sharing their long-value pages.
+struct Matcher {
+    const Database& db;
+    const TableDef& table;
+    const std::vector<Test>& tests;
+    std::u16string scratch;
+    std::vector<LongValueParts> parts;
+
+    Matcher(const Database& db, const TableDef& table, const std::vector<Test>& tests)
+        : db(db), table(table), tests(tests), parts(tests.size()) {}
+
+    // Whether a row's stored bytes meet every test. Only the condition columns are decoded.
+    bool matches(const ByteView& row) {
+        for (size_t i = 0; i < tests.size(); ++i) {
+            const Test& test = tests[i];
+            if (test.numeric) {
+                Value value = decodeColumn(table, row, test.column, db.pages());
+                const int64_t* number = std::get_if<int64_t>(&value);
+                if (!number || *number != test.number) return false;
+            } else if (table.columns[test.column].type == ColumnType::Text) {
+                if (!readText(table, row, test.column, scratch) || !textEquals(scratch, test.text)) return false;
+            } else {
+                Value value = decodeColumn(table, row, test.column, db.pages(), &parts[i]);
+                const std::u16string* text = std::get_if<std::u16string>(&value);
+                if (!text || !textEquals(*text, test.text)) return false;
+            }
         }
+        return true;
     }
-    return true;
-}
+};
 
 // The ids of the rows that meet every test, in table order.
 std::vector<RowId> matchingRows(const Database& db, const TableDef& table, const std::vector<Test>& tests) {
     std::vector<RowId> ids;
-    std::u16string scratch;
+    Matcher matcher(db, table, tests);
     db.scanRows(table, [&](RowId id, const ByteView& row) {
-        if (matches(db, table, row, tests, scratch)) ids.push_back(id);
+        if (matcher.matches(row)) ids.push_back(id);
         return true;
     });
     return ids;
@@ -534,10 +547,11 @@ Result execute(Database& db, const Statement& statement) {
             result.rows = db.readRows(table);
             return result;
         }
-        std::u16string scratch;
+        // Testing a row and then decoding it whole are two passes over the rows, each reading a long value once.
+        Matcher matcher(db, table, tests);
+        LongValueParts parts;
         db.scanRows(table, [&](RowId id, const ByteView& row) {
-            if (matches(db, table, row, tests, scratch))
-                result.rows.push_back(StoredRow{id, decodeRow(table, row, db.pages())});
+            if (matcher.matches(row)) result.rows.push_back(StoredRow{id, decodeRow(table, row, db.pages(), &parts)});
             return true;
         });
         return result;

@@ -68,13 +68,9 @@ size_t fixedWidth(const Column& column) {
     }
 }
 
-TableDef readTableDef(const PageStore& pages, uint32_t firstPage, const std::u16string& name) {
-    TableDef def;
-    def.name = name;
-    def.tdefPage = firstPage;
+std::vector<uint32_t> definitionPages(const PageStore& pages, uint32_t firstPage) {
     std::string what = "the table definition on page " + std::to_string(firstPage);
-
-    // Follow the chain, refusing loops.
+    std::vector<uint32_t> chain;
     std::set<uint32_t> seen;
     uint32_t number = firstPage;
     while (true) {
@@ -85,13 +81,29 @@ TableDef readTableDef(const PageStore& pages, uint32_t firstPage, const std::u16
         const uint8_t* page = pages.page(number);
         if (page[0] != kTdefPageType || page[1] != 0x01)
             throw Error(what + " is damaged: page " + std::to_string(number) + " is not a table definition page");
-        def.tdefPages.push_back(number);
+        chain.push_back(number);
+        number = get32(page + 4);
+        if (number == 0) return chain;
+    }
+}
+
+TableDef readTableDef(const PageStore& pages, uint32_t firstPage, const std::u16string& name) {
+    return readTableDef(pages, definitionPages(pages, firstPage), name);
+}
+
+TableDef readTableDef(const PageStore& pages, const std::vector<uint32_t>& chain, const std::u16string& name) {
+    TableDef def;
+    def.name = name;
+    def.tdefPage = chain.front();
+    def.tdefPages = chain;
+    std::string what = "the table definition on page " + std::to_string(def.tdefPage);
+    def.raw.reserve(chain.size() * kPageSize);
+    for (uint32_t number : chain) {
+        const uint8_t* page = pages.page(number);
         if (def.raw.empty())
             def.raw.assign(page, page + kPageSize);
         else
             def.raw.insert(def.raw.end(), page + 8, page + kPageSize);
-        number = get32(page + 4);
-        if (number == 0) break;
     }
 
     ByteView view(def.raw.data(), def.raw.size(), what);

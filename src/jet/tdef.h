@@ -2,15 +2,22 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "jet/page_store.h"
 #include "jet/schema.h"
 
 namespace jet::detail {
 
+// The pages of the definition that starts on `firstPage`, first page first. Throws jet::Error when the
+// chain leaves the file, loops, or reaches a page that is not a definition page.
+std::vector<uint32_t> definitionPages(const PageStore& pages, uint32_t firstPage);
+
 // Parses the definition that starts on `firstPage`. Throws jet::Error on a damaged definition
 // (a loop in the chain, counts that do not fit, a column or index that points nowhere).
 TableDef readTableDef(const PageStore& pages, uint32_t firstPage, const std::u16string& name);
+// The same for a chain that definitionPages has listed.
+TableDef readTableDef(const PageStore& pages, const std::vector<uint32_t>& chain, const std::u16string& name);
 
 // Writes the row count, the last AutoNumber value and each real index's unique-key count of `def` into its
 // TDEF pages. Inside a statement.

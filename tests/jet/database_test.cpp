@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "jet/create.h"
+#include "jet/data_page.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/header.h"
@@ -180,6 +181,47 @@ TEST(DatabaseRead, DamagedCopiesGiveErrorsNotCrashes) {
     }
     EXPECT_GT(refused, 0);
     EXPECT_GT(opened, 0);
+}
+
+// Table entries whose definitions share a page: opening stops naming both tables and the page, instead of
+// reading the definition again for each of thousands of entries.
+TEST(DatabaseRead, TablesSharingDefinitionPagesAreRefused) {
+    NewTable hosts{u"Hosts", {{u"Name", ColumnType::Text, 50}}, {}, {}};
+    NewTable ports{u"Ports", {{u"Port", ColumnType::Long}}, {}, {}};
+    std::vector<uint8_t> bytes = createDatabase({hosts, ports});
+    auto db = Database::openBytes(bytes);
+    const uint32_t hostsPage = db->table(u"Hosts").tdefPage, portsPage = db->table(u"Ports").tdefPage;
+    const uint32_t extra = uint32_t(bytes.size() / 4096);
+    bytes.resize(bytes.size() + 100 * 4096);  // Hosts' definition continues over 100 pages at the end of the file
+    for (uint32_t i = 0; i < 100; ++i) {
+        bytes[(extra + i) * 4096] = 0x02;
+        bytes[(extra + i) * 4096 + 1] = 0x01;
+        put32(&bytes[(extra + i) * 4096 + 4], i < 99 ? extra + i + 1 : 0);
+    }
+    put32(&bytes[hostsPage * 4096 + 4], extra);
+    ASSERT_EQ(openError(bytes), "");
+
+    std::vector<uint8_t> joined = bytes;  // Ports' definition continues into Hosts' chain
+    put32(&joined[portsPage * 4096 + 4], extra + 50);
+    EXPECT_NE(openError(joined).find("tables Hosts and Ports share definition page " + std::to_string(extra + 50)),
+              std::string::npos) << openError(joined);
+
+    db = Database::openBytes(bytes);  // 3000 more catalogue entries naming Hosts' definition
+    const TableDef& objects = db->table(u"MSysObjects");
+    db->statement([&] {
+        for (int i = 0; i < 3000; ++i) {
+            Row row(objects.columns.size());  // Id, ParentId, Name, Type
+            row[0] = int64_t(0x7000000 + i);      // distinct for the Id index; then made Hosts' page below
+            row[2] = fromUtf8("Copy " + std::to_string(i));
+            row[3] = int64_t(1);
+            RowId id = db->insertRow(objects, row);
+            uint8_t* page = db->pages().writablePage(id.page);
+            put32(page + detail::rowSlot(page, id.page, id.slot).start + 2 + objects.columns[0].fixedOffset, hostsPage);
+        }
+    });
+    std::string copies = openError(db->pages().bytes());
+    EXPECT_NE(copies.find("tables Hosts and Copy 0 share definition page " + std::to_string(hostsPage)),
+              std::string::npos) << copies;
 }
 
 TEST(DatabaseCheck, FindsStaleCountsMissingMapBitsAndIndexGaps) {

@@ -1,6 +1,8 @@
 // Writing rows: inserts, updates (in place, repacked, overflowed), deletes, long values, AutoNumber and
 // index upkeep, statements that roll back. Tables come from the database creator; every file is also
 // checked with Database::check() and read back after reopening from disk.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "jet/create.h"
@@ -8,6 +10,7 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/rows.h"
+#include "jet/sql.h"
 #include "test_files.h"
 
 using namespace jet;
@@ -308,6 +311,38 @@ TEST(RowWrite, LongValuesOnLongValuePages) {
     f.expectSound();
 }
 
+namespace {
+
+// A row's stored bytes, and inside a statement a writable pointer to them.
+ByteView rowAt(Database& db, RowId id) {
+    const uint8_t* page = db.pages().page(id.page);
+    return detail::rowBytes(page, id.page, detail::rowSlot(page, id.page, id.slot));
+}
+uint8_t* writableRow(Database& db, RowId id) {
+    uint8_t* page = db.pages().writablePage(id.page);
+    return page + detail::rowSlot(page, id.page, id.slot).start;
+}
+RowId pointed(uint32_t pointer) { return RowId{pointer >> 8, uint8_t(pointer)}; }
+std::string rowOfPage(RowId id) { return "row " + std::to_string(id.slot) + " of page " + std::to_string(id.page); }
+
+}  // namespace
+
+// Updates and deletes carry the memo values they do not change without reading them: a row whose memo points
+// past the end of the file can still be changed and deleted.
+TEST(RowWrite, UpdatesAndDeletesLeaveUnchangedMemosUnread) {
+    Fixture f;
+    RowId id = f.insert(server(u"a", repeat(u"n", 2000)));
+    f.db->statement([&] {
+        std::vector<uint8_t> field = rawColumnBytes(f.table(), rowAt(*f.db, id), kNotes);
+        uint8_t* row = writableRow(*f.db, id);
+        put32(std::search(row, row + rowAt(*f.db, id).size(), field.begin(), field.end()) + 4, 0x7FFFFF00);
+    });
+    EXPECT_THROW(f.rows(), Error);
+    f.update(id, {{kPort, int64_t(22)}, {kName, std::u16string(u"renamed")}});
+    f.db->statement([&] { f.db->deleteRow(f.table(), id); });
+    EXPECT_TRUE(f.rows().empty());
+}
+
 TEST(RowWrite, DeleteMarksTheSlotAndKeepsTheCounter) {
     Fixture f;
     RowId a = f.insert(server(u"a1"));
@@ -383,4 +418,67 @@ TEST(RowWrite, SystemTableRowsInAnEmptyDatabase) {
     EXPECT_EQ(reread.realIndexes[0].uniqueKeyCount, 9u);
     auto problems = db->check();
     EXPECT_TRUE(problems.empty()) << problems.front();
+}
+
+// Values sharing a long-value part, and rows sharing an overflow row, are damage: every pass over the rows
+// stops with an error naming it, instead of reading the shared chain again for each of thousands of rows.
+TEST(RowRead, SharedLongValuesAndOverflowRowsStopEveryPass) {
+    using Ids = std::vector<RowId>;
+    // Where the long value of a Notes row (Host, Note) begins.
+    auto firstPart = [](Database& db, RowId id) {
+        return pointed(get32(rawColumnBytes(db.table(u"Notes"), rowAt(db, id), 1).data() + 4));
+    };
+    struct Damage { const char* what; size_t rows; std::function<std::string(Database&, const Ids&)> apply; };
+    std::vector<Damage> damages = {
+        {"memos on one chain", 4000, [&](Database& db, const Ids& ids) {  // copies of the first row, pointer included
+             for (size_t i = 1; i < ids.size(); ++i)
+                 std::memcpy(writableRow(db, ids[i]), rowAt(db, ids[0]).data(), rowAt(db, ids[i]).size());
+             return "column Note shares long-value " + rowOfPage(firstPart(db, ids[0]));
+         }},
+        {"a chain continuing into another", 1, [&](Database& db, const Ids& ids) {
+             RowId own = db.insertRow(db.table(u"Notes"), {std::u16string(u"shared"), repeat(u"x", 5000)});
+             uint32_t second = get32(rowAt(db, firstPart(db, ids[0])).data());
+             put32(writableRow(db, firstPart(db, own)), second);
+             return "column Note shares long-value " + rowOfPage(pointed(second));
+         }},
+        {"rows pointing to one overflow row", 4000, [](Database& db, const Ids& ids) {
+             db.updateRow(db.table(u"Notes"), ids[0], {{0, repeat(u"\u4e2d", 255)}});  // too big for its page: moved
+             uint32_t target = get32(rowAt(db, ids[0]).data());
+             for (size_t i = 1; i < ids.size(); ++i) {
+                 put32(writableRow(db, ids[i]), target);
+                 uint8_t* entry = db.pages().writablePage(ids[i].page) + 0x0E + 2 * ids[i].slot;
+                 put16(entry, get16(entry) | 0x4000);
+             }
+             return "points to overflow " + rowOfPage(pointed(target)) + ", which " + rowOfPage(ids[0]);
+         }},
+    };
+    auto sqlPass = [](const char* text) { return [=](Database& db) { sql::execute(db, sql::parse(fromUtf8(text))); }; };
+    const std::vector<std::function<void(Database&)>> passes = {
+        [](Database& db) { db.readRows(db.table(u"Notes")); },
+        [](Database& db) { if (auto problems = db.check(); !problems.empty()) throw Error(problems.back()); },
+        sqlPass("select * from Notes where Host='shared'"), sqlPass("delete from Notes where Note='x'"),
+    };
+    for (const Damage& d : damages) {
+        auto db = Database::openBytes(createDatabase(
+            {{u"Notes", {{u"Host", ColumnType::Text, 255}, {u"Note", ColumnType::Memo}}, {}, {}}}));
+        Ids ids;
+        std::string expected;
+        db->statement([&] {
+            for (size_t i = 0; i < d.rows; ++i) {  // the first note: 200 KB, a chain of 50 long-value pages
+                Row row = {std::u16string(u"shared"), i ? u"" : repeat(u"\u4e2d", 100000)};
+                ids.push_back(db->insertRow(db->table(u"Notes"), row));
+            }
+            expected = d.apply(*db, ids);
+        });
+        db = Database::openBytes(db->pages().bytes());
+        for (size_t i = 0; i < passes.size(); ++i) {
+            std::string error = "(no error)";
+            try {
+                passes[i](*db);
+            } catch (const Error& e) {
+                error = e.what();
+            }
+            EXPECT_NE(error.find(expected), std::string::npos) << d.what << ", pass " << i << ": " << error;
+        }
+    }
 }

@@ -321,6 +321,23 @@ TEST(SqlExecute, LiteralsForOtherColumnTypes) {
     EXPECT_EQ(dump(*db, "Numbers").size(), 1u);
 }
 
+// Memos on long-value pages, several to a page or chained, read back; a condition on the memo column (named
+// twice) and the matching rows decoded after it are separate reads of each value, not values sharing pages.
+TEST(SqlExecute, LongMemosReadBackAndMatchConditions) {
+    auto db = newDatabase();
+    auto memo = [](int i) { return toUtf8(std::u16string(size_t(520 + (i % 7) * (i % 2 ? 3 : 900)), u'\u4e2d')); };
+    for (int i = 0; i < 100; ++i)
+        run(*db, "insert into Numbers (l, m) values ('" + std::to_string(i) + "', '" + memo(i) + "')");
+    std::vector<std::string> rows = dump(*db, "Numbers");
+    ASSERT_EQ(rows.size(), 100u);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(rows[size_t(i)], "<null>|<null>|" + std::to_string(i) + "|<null>|" + memo(i) + "|<null>");
+    Result same = run(*db, "select * from Numbers where m='" + memo(5) + "' and M='" + memo(5) + "'");
+    ASSERT_EQ(same.rows.size(), 7u);  // i = 5, 19, ..., 89
+    for (const StoredRow& row : same.rows) EXPECT_EQ(text(row.values[4]), memo(5));
+    EXPECT_TRUE(db->check().empty());
+}
+
 TEST(SqlExecute, AFailedStatementLeavesTheFileByteIdentical) {
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("quillon_sql_test_" + std::to_string(::getpid()) + ".mdb");
