@@ -9,6 +9,7 @@
 #   QUILLON_TEST_DIR  a fresh, empty scratch folder (from QUILLON_TEST_DIR_UNIX, or a new one under the
 #                     session), in Windows form (Z:\...)
 #   QUILLON_EXE       quillon.exe in Windows form, when QUILLON_EXE_UNIX names it
+#   QUILLON_BROWSER_LOG  the file the browser stand-in writes to, in the scratch folder ("browser.log")
 # Its exit code is the program's.
 set -euo pipefail
 here="$(dirname "${BASH_SOURCE[0]}")"
@@ -30,6 +31,9 @@ scratch="${QUILLON_TEST_DIR_UNIX:-$session/scratch/$(basename "$1" .exe)}"
 rm -rf "$scratch"
 mkdir -p "$scratch"
 export QUILLON_TEST_DIR="$(windows_path "$scratch")"
+# Where the browser stand-in (tests/wine/tools/record_browser.sh) writes the addresses it is given. It runs
+# outside Wine, so it sees this environment, not the one a Windows program sets.
+export QUILLON_BROWSER_LOG="$scratch/browser.log"
 if [ -n "${QUILLON_EXE_UNIX:-}" ]; then
     export QUILLON_EXE="$(windows_path "$QUILLON_EXE_UNIX")"
 fi

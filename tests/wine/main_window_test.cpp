@@ -14,39 +14,6 @@
 namespace wine_driver {
 namespace {
 
-// The tab control's header rectangle of `page`, asked through a buffer in the program's own memory (the
-// message's pointer is read in the program's process).
-bool TabHeaderRect(HWND tab, int page, RECT* rect) {
-    DWORD pid = ProcessIdOf(tab);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (!process) return false;
-    void* remote = VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    bool ok = false;
-    if (remote) {
-        DWORD_PTR answer = 0;
-        SIZE_T read = 0;
-        ok = SendMessageTimeoutW(tab, TCM_GETITEMRECT, static_cast<WPARAM>(page), reinterpret_cast<LPARAM>(remote),
-                                 SMTO_ABORTIFHUNG, kReactTimeout, &answer) != 0 &&
-             answer != 0 && ReadProcessMemory(process, remote, rect, sizeof(RECT), &read) && read == sizeof(RECT);
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    }
-    CloseHandle(process);
-    return ok;
-}
-
-// Clicks the header of `page` of the settings tab control, as a person would, and waits for `button` on that
-// page to show.
-void ChoosePage(HWND main, int page, const std::wstring& button) {
-    HWND tab = FindControl(main, Gbk(L"高级选择夹1"));
-    ASSERT_NE(tab, nullptr);
-    RECT header = {};
-    ASSERT_TRUE(TabHeaderRect(tab, page, &header));
-    ASSERT_TRUE(ClickAt(tab, (header.left + header.right) / 2, (header.top + header.bottom) / 2));
-    HWND shown = FindControl(main, Gbk(button));
-    ASSERT_NE(shown, nullptr);
-    EXPECT_TRUE(WaitUntil([&] { return IsShown(shown); }, kReactTimeout)) << "page " << page << " did not show";
-}
-
 // Where the dialog must stand over the main window: main top + main height / 2 - dialog height / 2, the
 // same across, in floating point and truncated toward zero.
 void ExpectCentredOver(HWND dialog, HWND main) {
@@ -142,7 +109,7 @@ TEST_F(MainWindowTest, TheAudioButtonOpensItsDialogModallyCentredAndEscClosesIt)
     HWND button = FindControl(main_, Gbk(L"按钮1"));
     ASSERT_NE(button, nullptr);
     EXPECT_FALSE(IsShown(button)) << "on page 本地资源, not the first page";
-    ChoosePage(main_, 1, L"按钮1");
+    ChooseSettingsPage(main_, 1, L"按钮1");
     HWND dialog = OpenDialog(L"按钮1", "AudioDialog");
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(PressEscape(dialog));
@@ -150,7 +117,7 @@ TEST_F(MainWindowTest, TheAudioButtonOpensItsDialogModallyCentredAndEscClosesIt)
 }
 
 TEST_F(MainWindowTest, TheDevicesButtonOpensItsDialogAndOkClosesIt) {
-    ChoosePage(main_, 1, L"按钮5");
+    ChooseSettingsPage(main_, 1, L"按钮5");
     HWND dialog = OpenDialog(L"按钮5", "DevicesDialog");
     ASSERT_NE(dialog, nullptr);
     HWND ok = FindControl(dialog, Gbk(L"按钮1"));
@@ -161,7 +128,7 @@ TEST_F(MainWindowTest, TheDevicesButtonOpensItsDialogAndOkClosesIt) {
 }
 
 TEST_F(MainWindowTest, TheGatewayButtonOpensItsDialogAndCancelClosesIt) {
-    ChoosePage(main_, 3, L"按钮2");
+    ChooseSettingsPage(main_, 3, L"按钮2");
     HWND dialog = OpenDialog(L"按钮2", "GatewayDialog");
     ASSERT_NE(dialog, nullptr);
     HWND cancel = FindControl(dialog, Gbk(L"按钮2"));

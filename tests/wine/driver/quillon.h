@@ -30,4 +30,8 @@ bool AnswerCloseQuestion(const Process& program, bool ok);
 // Closes the main window as the person does (a close request) and answers the close question with OK.
 bool CloseQuillon(const Process& program, HWND mainWindow);
 
+// Clicks the header of `page` of the settings tab control ("高级选择夹1"), as a person would, and waits for
+// control `shown` of that page to show (a gtest failure when it does not).
+void ChooseSettingsPage(HWND main, int page, const std::wstring& shown);
+
 }  // namespace wine_driver
