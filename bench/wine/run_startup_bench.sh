@@ -3,7 +3,11 @@
 # Wine (a session of its own unless one runs; see scripts/wine/emulator.sh). Prints median start-up times,
 # their ratio and the memory each uses once started.
 #
-#   bash bench/wine/run_startup_bench.sh [RUNS]
+#   bash bench/wine/run_startup_bench.sh [RUNS] [DATABASE]
+#
+# DATABASE, when given, is the config.MDB the program starts with (for example the 10,000 servers that
+# `build/native/engine_bench FOLDER --file-only` leaves in FOLDER/servers.mdb); otherwise the program writes
+# its template.
 #
 # quillon.exe counts as started when its main window is shown and its start-up loader has finished (it then
 # sets the window property "QuillonLoaded").
@@ -34,9 +38,11 @@ fi
 
 runs="${1:-11}"
 shift || true
+seed=()
+if [ -n "${1:-}" ]; then seed=(--database "$(windows_path "$1")"); shift; fi
 scratch="$build/startup-bench"
 rm -rf "$scratch"
 mkdir -p "$scratch"
 bash "$repo/scripts/wine/emulator.sh" "$bench" \
     "$(windows_path "$build/quillon.exe")" "$(windows_path "$build/minimal_window.exe")" \
-    "$(windows_path "$scratch/program")" "$runs" --loaded-property QuillonLoaded
+    "$(windows_path "$scratch/program")" "$runs" --loaded-property QuillonLoaded "${seed[@]}"

@@ -1,6 +1,6 @@
 // Start-up benchmark, a Windows console program run under Wine (bench/wine/run_startup_bench.sh):
 //
-//   startup_bench.exe QUILLON_EXE MINIMAL_EXE SCRATCH_FOLDER [RUNS] [--loaded-property NAME]
+//   startup_bench.exe QUILLON_EXE MINIMAL_EXE SCRATCH_FOLDER [RUNS] [--loaded-property NAME] [--database FILE]
 //
 // Measures, for quillon.exe and for the minimal Win32 program (tests/wine/tools/minimal_window.cpp) in
 // turns within the same run, the time from CreateProcessW until the program's main window is visible, and
@@ -14,7 +14,8 @@
 // benchmark also waits until the main window carries property NAME.
 //
 // quillon.exe runs from a copy in SCRATCH_FOLDER; one start before the measured ones writes its config.MDB,
-// so that every measured start opens an existing database, as a user's start does.
+// so that every measured start opens an existing database, as a user's start does. With --database FILE the
+// program's config.MDB is a copy of FILE instead (a catalogue of many servers, say).
 #include <windows.h>
 #include <psapi.h>
 
@@ -223,17 +224,20 @@ int main() {
     int count = 0;
     wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::wstring> positional;
-    std::wstring loadedProperty;
+    std::wstring loadedProperty, seed;
     for (int i = 1; i < count; ++i) {
         if (std::wstring(args[i]) == L"--loaded-property" && i + 1 < count) {
             loadedProperty = args[++i];
+        } else if (std::wstring(args[i]) == L"--database" && i + 1 < count) {
+            seed = args[++i];
         } else {
             positional.emplace_back(args[i]);
         }
     }
     if (positional.size() < 3) {
         std::fprintf(stderr,
-                     "usage: startup_bench QUILLON_EXE MINIMAL_EXE SCRATCH_FOLDER [RUNS] [--loaded-property NAME]\n");
+                     "usage: startup_bench QUILLON_EXE MINIMAL_EXE SCRATCH_FOLDER [RUNS] [--loaded-property NAME] "
+                     "[--database FILE]\n");
         return 2;
     }
     const int runs = positional.size() > 3 ? std::max(1, _wtoi(positional[3].c_str())) : 11;
@@ -244,6 +248,10 @@ int main() {
     const std::wstring quillon = folder + L"\\quillon.exe";
     const std::wstring database = folder + L"\\config.MDB";
     DeleteFileW(database.c_str());
+    if (!seed.empty() && !CopyFileW(seed.c_str(), database.c_str(), FALSE)) {
+        std::fprintf(stderr, "could not copy %s into %s\n", Narrow(seed).c_str(), Narrow(folder).c_str());
+        return 1;
+    }
     if (!CopyFileW(positional[0].c_str(), quillon.c_str(), FALSE)) {
         std::fprintf(stderr, "could not copy %s into %s\n", Narrow(positional[0]).c_str(), Narrow(folder).c_str());
         return 1;

@@ -124,6 +124,24 @@ TEST_F(ConnectionProfileTest, EveryFieldRoundTripsThroughSaveAndLoad) {
     EXPECT_EQ(Rows(), 1);
 }
 
+// The slider at its last place counts as full screen: saved so, the next start checks the box, disables the
+// slider and remembers that place, so clearing the box leaves it at full screen.
+TEST_F(ConnectionProfileTest, TheSliderAtFullScreenComesBackWithTheBoxChecked) {
+    Start();
+    ASSERT_TRUE(main_->SlideTo("滑块条1", 4));
+    profile::ApplySliderPosition(*main_, state_);
+    Save();
+    EXPECT_EQ(Row()["qpxz"] + Row()["wz"], "14");
+    Start();
+    EXPECT_TRUE(main_->Checked("选择框1"));
+    EXPECT_FALSE(main_->Enabled("滑块条1"));
+    EXPECT_EQ(state_.wz1, 4);
+    EXPECT_TRUE(state_.kd.empty() && state_.gd.empty());  // no size shown yet since the start
+    main_->SetChecked("选择框1", false);
+    profile::ApplyAllMonitorsChoice(*main_, state_);
+    EXPECT_EQ(main_->Text("标签4"), "全屏");
+}
+
 // No row: everything loads empty, the first save inserts with the seven audio and device defaults, the second
 // updates. A second row (id "2") ahead of it in table order is what loads; the save still goes to id "1".
 TEST_F(ConnectionProfileTest, AMissingRowIsInsertedAndADoubledOneIsReadFirst) {
