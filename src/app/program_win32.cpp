@@ -16,6 +16,7 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -140,10 +141,14 @@ DWORD WINAPI StartupLoaderThread(LPVOID) {
     MainWindowUiThread ui;
     AppState& state = App();
     LoaderContext context(state.Database, state.DatabaseLock, ui);
+    // The first question for the display modes makes Wine (and a cold display driver) ask the display server,
+    // which takes tens of milliseconds: asked at once on a thread of its own, it is answered while the server
+    // list goes in, and the step that needs it takes the answer.
+    std::future<std::vector<profile::DisplaySize>> modes = std::async(std::launch::async, &profile::SystemDisplayModes);
     RunStartupLoader(StartupSteps([](LoaderContext& loader) { LoadServerListAtStartup(loader, *mainForm); },
-                                  [&state](LoaderContext& loader) {
+                                  [&state, &modes](LoaderContext& loader) {
                                       profile::BuildDisplayModeList(loader, *mainForm, state.Profile,
-                                                                    &profile::SystemDisplayModes);
+                                                                    [&modes] { return modes.get(); });
                                   },
                                   [&state](LoaderContext& loader) {
                                       profile::LoadConnectionProfile(loader, *mainForm, state.Profile);
