@@ -37,6 +37,20 @@ bool decodeStrict(const char* data, int size, std::u16string& out) {
     return true;
 }
 
+// `text` in code page `codePage` (whose size fits an int), with `defaultChar` for what it cannot hold.
+std::string encode(UINT codePage, const std::u16string& text, const char* defaultChar) {
+    std::string result;
+    if (text.empty()) return result;
+    const wchar_t* wide = reinterpret_cast<const wchar_t*>(text.data());
+    int size = static_cast<int>(text.size());
+    int needed = WideCharToMultiByte(codePage, 0, wide, size, nullptr, 0, defaultChar, nullptr);
+    if (needed <= 0) return result;
+    result.resize(static_cast<size_t>(needed));
+    int written = WideCharToMultiByte(codePage, 0, wide, size, result.data(), needed, defaultChar, nullptr);
+    result.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return result;
+}
+
 }  // namespace
 
 std::u16string GbkToUtf16(const std::string& gbk) {
@@ -83,30 +97,14 @@ std::string Utf16ToGbk(const std::u16string& text) {
         }
         bmp.push_back(c);
     }
-    const wchar_t* wide = reinterpret_cast<const wchar_t*>(bmp.data());
-    int size = static_cast<int>(bmp.size());
     // Code page 936 is a double-byte code page, so a default character is allowed here (it is not for UTF-8
     // or UTF-7). It is read as a zero-terminated string: a double-byte code page may take two bytes.
-    const char* defaultChar = "?";
-    int needed = WideCharToMultiByte(kGbkCodePage, 0, wide, size, nullptr, 0, defaultChar, nullptr);
-    if (needed <= 0) return result;
-    result.resize(static_cast<size_t>(needed));
-    int written = WideCharToMultiByte(kGbkCodePage, 0, wide, size, result.data(), needed, defaultChar, nullptr);
-    result.resize(written > 0 ? static_cast<size_t>(written) : 0);
-    return result;
+    return encode(kGbkCodePage, bmp, "?");
 }
 
 std::string Utf16ToUtf8(const std::u16string& text) {
-    std::string result;
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return result;
-    const wchar_t* wide = reinterpret_cast<const wchar_t*>(text.data());
-    int size = static_cast<int>(text.size());
-    int needed = WideCharToMultiByte(CP_UTF8, 0, wide, size, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return result;
-    result.resize(static_cast<size_t>(needed));
-    int written = WideCharToMultiByte(CP_UTF8, 0, wide, size, result.data(), needed, nullptr, nullptr);
-    result.resize(written > 0 ? static_cast<size_t>(written) : 0);
-    return result;
+    if (text.size() > static_cast<size_t>(INT_MAX)) return {};
+    return encode(CP_UTF8, text, nullptr);
 }
 
 }  // namespace runtime

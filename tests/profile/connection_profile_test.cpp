@@ -3,15 +3,13 @@
 // they should be, and saves that cannot be written.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <map>
 #include <mutex>
 
 #include "catalogue/config_database.h"
 #include "jet/create.h"
 #include "jet/database.h"
+#include "jet/test_files.h"
 #include "profile/connection_profile.h"
 #include "profile/display_sizes.h"
 #include "runtime/form_model.h"
@@ -19,7 +17,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using profile::ProfileState;
 using runtime::ModelForm;
 using Stored = std::map<std::string, std::string>;
@@ -32,17 +29,10 @@ public:
 class ConnectionProfileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "quillon_profile_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        path_ = folder_ + "/config.MDB";
         ASSERT_TRUE(catalogue::EnsureConfigDatabaseFile(path_));
         ASSERT_TRUE(database_.Open(path_));
     }
-    void TearDown() override {
-        database_.CloseConnection();
-        fs::remove_all(folder_);
-    }
+    void TearDown() override { database_.CloseConnection(); }
 
     // A fresh start: the main window and ProfileState as the program makes them, the sizes, then the load.
     void Start(const std::vector<profile::DisplaySize>& modes = {{800, 600}, {1024, 768}, {1280, 1024}}) {
@@ -65,7 +55,8 @@ protected:
     }
     std::string LastMessage() const { return dialogs_.Messages().empty() ? "" : dialogs_.Messages().back().text; }
 
-    std::string folder_, path_;
+    testfiles::TempDir folder_;
+    std::string path_ = folder_.file("config.MDB");
     catalogue::ConfigDatabase database_;
     std::mutex lock_;
     RunHere ui_;
@@ -210,7 +201,7 @@ TEST_F(ConnectionProfileTest, SavesThatCannotBeWrittenSaySoAndChangeNothing) {
     jet::NewTable narrow{u"config", {{u"id", jet::ColumnType::Text, 10, false}, {u"kd", jet::ColumnType::Text, 2, false}},
                          {}, {{std::u16string(u"1"), std::u16string(u"64")}}};
     std::vector<uint8_t> bytes = jet::createDatabase({narrow});
-    fs::remove(path_);
+    jet::realFileSystem().remove(path_);
     ASSERT_TRUE(jet::realFileSystem().createNew(path_, bytes.data(), bytes.size()));
     ASSERT_TRUE(database_.Open(path_));
     Start();
