@@ -38,11 +38,11 @@ fi
 
 runs="${1:-11}"
 shift || true
-seed=()
-if [ -n "${1:-}" ]; then seed=(--database "$(windows_path "$1")"); shift; fi
+startWith=()
+if [ -n "${1:-}" ]; then startWith=(--database "$(windows_path "$1")"); shift; fi
 scratch="$build/startup-bench"
 rm -rf "$scratch"
 mkdir -p "$scratch"
 bash "$repo/scripts/wine/emulator.sh" "$bench" \
     "$(windows_path "$build/quillon.exe")" "$(windows_path "$build/minimal_window.exe")" \
-    "$(windows_path "$scratch/program")" "$runs" --loaded-property QuillonLoaded "${seed[@]}"
+    "$(windows_path "$scratch/program")" "$runs" --loaded-property QuillonLoaded "${startWith[@]}"

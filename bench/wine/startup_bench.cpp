@@ -224,12 +224,12 @@ int main() {
     int count = 0;
     wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::wstring> positional;
-    std::wstring loadedProperty, seed;
+    std::wstring loadedProperty, startWith;
     for (int i = 1; i < count; ++i) {
         if (std::wstring(args[i]) == L"--loaded-property" && i + 1 < count) {
             loadedProperty = args[++i];
         } else if (std::wstring(args[i]) == L"--database" && i + 1 < count) {
-            seed = args[++i];
+            startWith = args[++i];
         } else {
             positional.emplace_back(args[i]);
         }
@@ -248,8 +248,8 @@ int main() {
     const std::wstring quillon = folder + L"\\quillon.exe";
     const std::wstring database = folder + L"\\config.MDB";
     DeleteFileW(database.c_str());
-    if (!seed.empty() && !CopyFileW(seed.c_str(), database.c_str(), FALSE)) {
-        std::fprintf(stderr, "could not copy %s into %s\n", Narrow(seed).c_str(), Narrow(folder).c_str());
+    if (!startWith.empty() && !CopyFileW(startWith.c_str(), database.c_str(), FALSE)) {
+        std::fprintf(stderr, "could not copy %s into %s\n", Narrow(startWith).c_str(), Narrow(folder).c_str());
         return 1;
     }
     if (!CopyFileW(positional[0].c_str(), quillon.c_str(), FALSE)) {

@@ -140,10 +140,10 @@ void BindGatewayDialog(Form& dialog, Form& mainWindow, ProfileState& state, runt
     }
 }
 
-void BindDialogButton(Form& mainWindow, runtime::Dialogs& dialogs, const char* button, const runtime::WindowSpec& spec,
+void BindDialogButton(Form& mainWindow, runtime::Dialogs& dialogs, const char* button, const runtime::WindowSpec& design,
                       std::function<void(Form& dialog)> bind) {
-    mainWindow.On(button, FormEvent::Click, [&mainWindow, &dialogs, &spec, bind](const FormEventArgs&) {
-        dialogs.ShowModal(spec, mainWindow, bind);
+    mainWindow.On(button, FormEvent::Click, [&mainWindow, &dialogs, &design, bind](const FormEventArgs&) {
+        dialogs.ShowModal(design, mainWindow, bind);
     });
 }
 
