@@ -31,6 +31,7 @@
 #include "runtime/form_win32.h"
 #include "runtime/text_codec.h"
 #include "runtime/window_win32.h"
+#include "session/connect_win32.h"
 #include "session/window_helpers.h"
 #include "ui/main_window.h"
 
@@ -64,8 +65,6 @@ void CreateTrayIconObject() {}
 void DestroyTrayIconObject() {}
 void AddTrayIconAndHandler() {}
 void RemoveTrayIcon() {}
-// The session monitor thread (src/session).
-void StartSessionMonitor() {}
 // ---------------------------------------------------------------------------------------------------------
 
 std::wstring wide(const std::string& gbk) {
@@ -135,6 +134,21 @@ ServerCatalogue& Catalogue() {
                                                                  DeleteFileW(wide(path).c_str());
                                                              }});
     return *catalogue;
+}
+
+// The session monitor: made when the main window's handlers are bound (a connect request tells it about the
+// files it writes), run on a thread of its own from OnMainWindowCreated until MonitorStop. Never destroyed,
+// like the window it watches.
+session::SessionMonitor* monitor = nullptr;
+
+DWORD WINAPI SessionMonitorThread(LPVOID) {
+    monitor->Run();
+    return 0;
+}
+
+void StartSessionMonitor() {
+    HANDLE thread = CreateThread(nullptr, 0, &SessionMonitorThread, nullptr, 0, nullptr);
+    if (thread) CloseHandle(thread);
 }
 
 DWORD WINAPI StartupLoaderThread(LPVOID) {
@@ -250,8 +264,8 @@ void OnMainWindowCreated() {
     if (loader) CloseHandle(loader);
 
     AddTrayIconAndHandler();
+    state.MonitorStop = 0;  // before the monitor's first look at it
     StartSessionMonitor();
-    state.MonitorStop = 0;
 }
 
 // Hides a shown main window into the notification area, or shows a hidden one in front of the other windows
@@ -330,6 +344,18 @@ int RunProgram() {
         settings.hideMainWindow = [] { ShowWindow(reinterpret_cast<HWND>(ui::MainWindowHandle()), SW_HIDE); };
         profile::BindSettingsWindow(window, Dialogs(), state.Profile, std::move(settings));
         Catalogue().BindMainWindow(window);
+
+        session::MonitorServices watching = session::SystemMonitorServices();
+        watching.stop = &state.MonitorStop;
+        watching.connectInProgress = &state.ConnectInProgress;
+        watching.onUiThread = [](const std::function<void()>& work) { return ui::RunOnMainWindowThread(work); };
+        monitor = new session::SessionMonitor(window, std::move(watching));
+        session::ConnectServices connecting = session::SystemConnectServices();
+        connecting.profile = &state.Profile;
+        connecting.connectInProgress = &state.ConnectInProgress;
+        connecting.dialogs = &Dialogs();
+        connecting.watchFile = [](const std::string& path) { monitor->WatchFile(path); };
+        session::BindConnect(window, std::move(connecting));
     };
     if (!ui::LoadMainWindow(std::move(events))) return 0;
 

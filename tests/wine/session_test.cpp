@@ -1,0 +1,159 @@
+// Connecting in the running program, with the client stand-in (tests/wine/tools/mstsc.cpp) beside
+// quillon.exe: the connection file's bytes and the command line, the password through the data protection
+// service and back, the row's status within a pass, a second connect bringing the session forward without a
+// second client, modify and delete refused while connected, the session's end turning the row "-----" and
+// deleting its file; and the message when there is no client at all.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "catalogue/config_database.h"
+#include "catalogue/server_records.h"
+#include "runtime/text_codec.h"
+#include "wine/driver/driver.h"
+#include "wine/driver/quillon.h"
+
+namespace wine_driver {
+namespace {
+
+constexpr int kStateColumn = 3, kIpColumn = 4;
+const std::wstring kTempFolder = L"C:\\windows\\temp\\";
+
+std::string Utf8(const std::wstring& text) { return runtime::Utf16ToUtf8(std::u16string(text.begin(), text.end())); }
+
+int CountLines(const std::string& text) {
+    int lines = 0;
+    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; ++at) ++lines;
+    return lines;
+}
+
+class SessionTest : public ::testing::Test {
+protected:
+    // quillon.exe in a fresh folder with two servers in its database and, unless `withClient` is false, the
+    // client stand-in beside it; started and loaded.
+    void Start(const std::wstring& name, bool withClient = true) {
+        const std::wstring exe = PrepareProgramFolder(name);
+        ASSERT_FALSE(exe.empty());
+        const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+        if (withClient) ASSERT_TRUE(CopyFileW(ToolPath(L"mstsc.exe").c_str(), JoinPath(folder, L"mstsc.exe").c_str(), FALSE));
+        const std::wstring database = JoinPath(folder, L"config.MDB");
+        ASSERT_TRUE(WriteFileBytes(database, catalogue::ConfigDatabaseTemplate()));
+        {
+            catalogue::ConfigDatabase db;
+            ASSERT_TRUE(db.Open(Utf8(database))) << db.LastError();
+            ASSERT_TRUE(catalogue::AddServer(db, {"127.0.0.1", "3389", "admin", Gbk(L"密码\u5BC6 x"), Gbk(L"机房 一"), ""}));
+            ASSERT_TRUE(catalogue::AddServer(db, {"10.0.0.2", "22", "root", "pw", "b", ""}));
+        }
+        for (const wchar_t* log : {L"mstsc-starts.log", L"mstsc-record.txt"})
+            DeleteFileW(JoinPath(Environment(L"QUILLON_TEST_DIR"), log).c_str());
+        program_ = StartQuillon(exe);
+        ASSERT_TRUE(program_.Started()) << program_.Error();
+        main_ = WaitForMainWindow(program_);
+        ASSERT_NE(main_, nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return GetPropW(main_, L"QuillonLoaded") != nullptr; }, kReactTimeout));
+        list_ = FindControl(main_, Gbk(L"超级列表框1"));
+        ASSERT_NE(list_, nullptr);
+    }
+    void TearDown() override {
+        if (HWND session = FindWindowW(nullptr, SessionTitle().c_str())) PostMessageW(session, WM_CLOSE, 0, 0);
+        if (program_.Running()) program_.Terminate();
+    }
+
+    std::wstring SessionTitle() const { return L"机房一 - 127.0.0.1:3389 - \u8FDC\u7A0B\u684C\u9762\u8FDE\u63A5"; }
+    std::string Log(const wchar_t* name) const {
+        return ReadFileBytes(JoinPath(Environment(L"QUILLON_TEST_DIR"), name)).value_or("");
+    }
+    std::string State(int row) const { return ListCellText(list_, row, kStateColumn).value_or("?"); }
+    POINT CellMiddle(int row) const {
+        std::optional<RECT> cell = ListCellRect(list_, row, kIpColumn);
+        EXPECT_TRUE(cell.has_value());
+        return cell ? POINT{(cell->left + cell->right) / 2, (cell->top + cell->bottom) / 2} : POINT{};
+    }
+    // Right-clicks `row`, chooses menu item `item` (1 modify, 2 delete) and gives the box that answers.
+    std::optional<MessageBoxView> ChooseOnRow(int row, int item) {
+        POINT at = CellMiddle(row);
+        EXPECT_TRUE(RightClickAt(list_, at.x, at.y));
+        HWND menu = WaitForPopupMenu(program_.Id());
+        EXPECT_NE(menu, nullptr);
+        if (!menu) return std::nullopt;
+        EXPECT_TRUE(ChooseMenuItem(menu, item));
+        return WaitForMessageBox(program_.Id());
+    }
+
+    Process program_;
+    HWND main_ = nullptr;
+    HWND list_ = nullptr;
+};
+
+TEST_F(SessionTest, ConnectAsAPersonDoesAndTheRowFollowsTheSession) {
+    Start(L"connect");
+    POINT first = CellMiddle(0);
+    ASSERT_TRUE(ClickAt(list_, first.x, first.y));
+    ASSERT_TRUE(WaitUntil([&] { return ListSelection(list_) == 0; }, kReactTimeout));
+    ASSERT_TRUE(Click(FindControl(main_, Gbk(L"按钮3"))));
+
+    HWND session = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (session = FindWindowW(nullptr, SessionTitle().c_str())) != nullptr; }, kStartTimeout))
+        << "no session window";
+    const std::string record = Log(L"mstsc-record.txt");
+    EXPECT_EQ(record.substr(0, record.find('\n')), Gbk(L"mstsc C:\\windows\\temp\\机房一.rdp /console"));
+    // The password went through the data protection service and comes back.
+    const size_t second = record.find('\n') + 1;
+    EXPECT_EQ(record.substr(second, record.find('\n', second) - second), Gbk(L"密码\u5BC6 x"));
+    // The file: GBK bytes, 43 lines, no final line break.
+    const std::wstring file = kTempFolder + L"\u673A\u623F\u4E00.rdp";
+    std::string bytes = ReadFileBytes(file).value_or("");
+    EXPECT_EQ(CountLines(bytes), 42);
+    EXPECT_NE(bytes.find("\r\nusername:s:admin\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("\r\nfull address:s:127.0.0.1:3389\r\n"), std::string::npos);
+    EXPECT_EQ(bytes.substr(bytes.size() - std::min<size_t>(bytes.size(), 23)), "drivestoredirect:s:\r\n\r\n");  // two empty lines last
+    ASSERT_GE(record.size(), bytes.size());
+    EXPECT_EQ(record.substr(record.size() - bytes.size()), bytes);  // what the client read
+
+    EXPECT_TRUE(WaitUntil([&] { return State(0) == Gbk(L"已连接"); }, kReactTimeout));
+    EXPECT_TRUE(WaitUntil([&] { return State(1) == "-----"; }, kReactTimeout));
+
+    // A double-click on the connected row brings the session forward; no second client starts.
+    ShowWindow(session, SW_MINIMIZE);
+    ASSERT_TRUE(DoubleClickAt(list_, first.x, first.y));
+    EXPECT_TRUE(WaitUntil([&] { return !IsIconic(session); }, kReactTimeout)) << "the session window stayed minimised";
+    Pause(2500);
+    EXPECT_EQ(CountLines(Log(L"mstsc-starts.log")), 1);
+
+    // Modify and delete are refused while connected.
+    for (auto [item, text] : {std::pair{1, L"该组服务器已经连接,请关闭连接后再进行修改..."},
+                              std::pair{2, L"该组服务器已经连接,请关闭连接后再进行删除服务器..."}}) {
+        std::optional<MessageBoxView> box = ChooseOnRow(0, item);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->text, Gbk(text));
+        ASSERT_TRUE(PressButton(box->dialog, Gbk(L"确定")));
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box->dialog); }, kReactTimeout));
+    }
+
+    // The session ends: the row goes back and the file with the protected password is gone.
+    PostMessageW(session, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return State(0) == "-----"; }, kReactTimeout));
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(file); }, kReactTimeout)) << "the connection file was left";
+    ASSERT_TRUE(CloseQuillon(program_, main_));
+    EXPECT_TRUE(program_.WaitForExit(kReactTimeout));
+}
+
+TEST_F(SessionTest, WithoutAClientTheConnectSaysSo) {
+    Start(L"no-client", false);
+    POINT second = CellMiddle(1);
+    ASSERT_TRUE(DoubleClickAt(list_, second.x, second.y));
+    std::optional<MessageBoxView> box = WaitForMessageBox(program_.Id());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, Gbk(L"无法启动远程桌面客户端：\nmstsc C:\\windows\\temp\\b.rdp /console"));
+    EXPECT_EQ(box->owner, main_);
+    ASSERT_TRUE(PressButton(box->dialog, Gbk(L"确定")));
+    // The file written for it does not stay behind.
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(kTempFolder + L"b.rdp"); }, kReactTimeout));
+    ASSERT_TRUE(CloseQuillon(program_, main_));
+}
+
+}  // namespace
+}  // namespace wine_driver
