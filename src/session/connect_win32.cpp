@@ -73,14 +73,7 @@ ConnectServices SystemConnectServices() {
 
 MonitorServices SystemMonitorServices() {
     MonitorServices services;
-    services.windowTitles = [] {
-        std::vector<WindowInfo> windows;
-        EnumTopLevelWindows(windows);
-        std::vector<std::string> titles;
-        titles.reserve(windows.size());
-        for (WindowInfo& window : windows) titles.push_back(std::move(window.title));
-        return titles;
-    };
+    services.windowTitles = &TopLevelWindowTitles;
     services.deleteFile = [](const std::string& path) { DeleteFileW(Wide(path).c_str()); };
     services.pause = [](std::uint32_t milliseconds) { Sleep(milliseconds); };
     return services;

@@ -10,7 +10,7 @@ namespace session {
 // CryptProtectData, the file written whole without sharing, CreateProcessW on the command line,
 // ProcessPendingMessages, DelayWithMessages, and the session window's activation by its whole title.
 ConnectServices SystemConnectServices();
-// The titles of the top-level windows (EnumTopLevelWindows), DeleteFileW, Sleep.
+// The titles of the top-level windows (TopLevelWindowTitles), DeleteFileW, Sleep.
 MonitorServices SystemMonitorServices();
 
 }  // namespace session

@@ -1,7 +1,5 @@
 #include "session/session_monitor.h"
 
-#include <unordered_map>
-
 #include "session/connection_file.h"
 
 namespace session {
@@ -13,14 +11,16 @@ constexpr char kConnected[] = "已连接";
 constexpr char kClientTitle[] = " - 远程桌面连接";
 constexpr std::uint32_t kPassInterval = 200;
 
-struct Server {
-    std::string note, ip, port;
-    bool operator==(const Server&) const = default;
-};
+const std::string& Cell(const runtime::ListRow& row, int column) {
+    static const std::string kNone;
+    return static_cast<size_t>(column) < row.cells.size() ? row.cells[static_cast<size_t>(column)] : kNone;
+}
 
-Server ServerOfRow(const runtime::Form& main, int row) {
-    return {main.ListCell(kList, row, kNoteColumn), main.ListCell(kList, row, kIpColumn),
-            main.ListCell(kList, row, kPortColumn)};
+// Whether two rows are the same server: note, address and port.
+bool SameServer(const runtime::ListRow& a, const runtime::ListRow& b) {
+    for (int column : {kNoteColumn, kIpColumn, kPortColumn})
+        if (Cell(a, column) != Cell(b, column)) return false;
+    return true;
 }
 
 }  // namespace
@@ -34,27 +34,23 @@ bool SessionMonitor::Pass() {
     auto stopped = [this] { return services_.stop && *services_.stop == 1; };
     if (stopped()) return false;
 
-    // The rows, taken on the user-interface thread.
-    std::vector<Server> rows;
-    if (!services_.onUiThread([&] {
-            int count = main_.ListRowCount(kList);
-            rows.reserve(static_cast<size_t>(count));
-            for (int row = 0; row < count; ++row) rows.push_back(ServerOfRow(main_, row));
-        }))
-        return false;
-
     // Only a title that ends like the client's session windows can hold an expected title (which never holds
     // a line break, so it cannot span two titles): the others are left out before any row is looked for.
     std::string sessions;
     for (const std::string& title : services_.windowTitles ? services_.windowTitles() : std::vector<std::string>{})
         if (title.find(kClientTitle) != std::string::npos) sessions += "\r\n" + title;
+
+    // The rows, taken on the user-interface thread. Without any session window no row can be found, so the
+    // rows need not be taken first: the one turn below looks at them as they are then.
+    std::vector<runtime::ListRow> rows;
+    if (!sessions.empty() && !services_.onUiThread([&] { rows = main_.ListRows(kList); })) return false;
     std::vector<char> found(rows.size());
-    std::unordered_map<std::string, bool> byTitle;  // rows of one server are looked for once
-    for (size_t i = 0; i < rows.size(); ++i) {
-        std::string title = SessionWindowTitle(rows[i].note, rows[i].ip, rows[i].port);
-        auto known = byTitle.find(title);
-        if (known == byTitle.end()) known = byTitle.emplace(title, sessions.find(title) != std::string::npos).first;
-        found[i] = known->second;
+    if (!sessions.empty()) {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const std::string title =
+                SessionWindowTitle(Cell(rows[i], kNoteColumn), Cell(rows[i], kIpColumn), Cell(rows[i], kPortColumn));
+            found[i] = sessions.find(title) != std::string::npos;
+        }
     }
     if (stopped()) return false;
 
@@ -62,19 +58,23 @@ bool SessionMonitor::Pass() {
     return services_.onUiThread([&] {
         if (stopped()) return;
         const bool connecting = services_.connectInProgress && *services_.connectInProgress == 1;
-        const int count = main_.ListRowCount(kList);
-        for (size_t i = 0; i < rows.size() && static_cast<int>(i) < count; ++i) {
+        const std::vector<runtime::ListRow> now = main_.ListRows(kList);
+        if (sessions.empty()) {
+            rows = now;
+            found.assign(rows.size(), 0);
+        }
+        for (size_t i = 0; i < rows.size() && i < now.size(); ++i) {
             const int row = static_cast<int>(i);
-            if (!(ServerOfRow(main_, row) == rows[i])) continue;
-            const std::string state = main_.ListCell(kList, row, kStateColumn);
+            if (!SameServer(now[i], rows[i])) continue;
+            const std::string state = Cell(now[i], kStateColumn);
             if (found[i]) {
                 if (state != kConnected) main_.SetListCell(kList, row, kStateColumn, kConnected);
-                watched_.insert(ConnectionFileOfNote(rows[i].note));
+                watched_.insert(ConnectionFileOfNote(Cell(rows[i], kNoteColumn)));
                 continue;
             }
             if (connecting) continue;
             if (state != kNotConnected) main_.SetListCell(kList, row, kStateColumn, kNotConnected);
-            const std::string file = ConnectionFileOfNote(rows[i].note);
+            const std::string file = ConnectionFileOfNote(Cell(rows[i], kNoteColumn));
             // The first time a row is seen without a session its file goes (left by an earlier run), and again
             // whenever a session of it has ended or a connect wrote it meanwhile.
             if (checked_.insert(file).second || watched_.erase(file) > 0) {

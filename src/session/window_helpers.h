@@ -72,5 +72,8 @@ std::string GetWindowClassText(WindowHandle window);
 std::string GetWindowTitleText(WindowHandle window);
 // Replaces `list` by every top-level window of the desktop; returns how many there are.
 int EnumTopLevelWindows(std::vector<WindowInfo>& list);
+// The titles alone of every top-level window, in the same order: the session monitor's look, several times
+// a second, asks Windows for nothing else.
+std::vector<std::string> TopLevelWindowTitles();
 
 }  // namespace session

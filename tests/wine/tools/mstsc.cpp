@@ -2,7 +2,8 @@
 // what the command line "mstsc FILE /console" starts. It reads the connection file, unprotects the
 // "password 51:b:" value with CryptUnprotectData as the real client does, and records, in the folder named by
 // QUILLON_TEST_DIR:
-//   mstsc-starts.log   one line per start (its command line)
+//   mstsc-starts.log   one line per start: the performance counter's reading (QueryPerformanceCounter, the
+//                      same clock in every process) when it started, then its command line
 //   mstsc-record.txt   the command line, the unprotected password, then the file's bytes (for the last start)
 // Then it opens a window titled as the real client titles its session window, "<file name> - <full address> -
 // 远程桌面连接", until that window is closed.
@@ -91,13 +92,15 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    LARGE_INTEGER started;
+    QueryPerformanceCounter(&started);
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
     const std::wstring path = args && count > 1 ? args[1] : L"";
     const std::string commandLine = Gbk(GetCommandLineW());
     const std::string file = ReadAll(path);
     const std::wstring folder = Environment(L"QUILLON_TEST_DIR");
-    Write(folder + L"\\mstsc-starts.log", commandLine + "\n", true);
+    Write(folder + L"\\mstsc-starts.log", std::to_string(started.QuadPart) + " " + commandLine + "\n", true);
     Write(folder + L"\\mstsc-record.txt", commandLine + "\n" + Unprotect(Value(file, "password 51:b:")) + "\n" + file,
           false);
 
