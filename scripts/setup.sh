@@ -42,6 +42,8 @@ packages+=(
     imagemagick                        # screenshots (import)
     locales fonts-wqy-zenhei           # zh_CN.UTF-8, so that Wine uses code page 936, and a Chinese font
     libpng-dev                         # libpng natively
+    freerdp2-x11 freerdp2-shadow-x11   # a real Remote Desktop client and server for the login test
+    winpr-utils procps                 # winpr-hash (the server's user file), pkill
 )
 
 # apt-get source needs deb-src entries: mirror the machine's own Debian entries (deb822 or one-line form) in a
@@ -111,7 +113,8 @@ fi
 
 # Fail here, with a clear message, rather than later in a test.
 for tool in g++ cmake ninja clang++ mdb-tables mdb-export mdb-count mdb-schema node \
-            x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix Xvfb xwininfo import; do
+            x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix Xvfb xwininfo import \
+            xfreerdp freerdp-shadow-cli winpr-hash pkill; do
     command -v "$tool" >/dev/null 2>&1 || { echo "setup: $tool is still missing after installation" >&2; exit 1; }
 done
 [ -x /usr/lib/wine/wine64 ] || { echo "setup: /usr/lib/wine/wine64 is missing after installation" >&2; exit 1; }

@@ -35,7 +35,10 @@ class SessionTest : public ::testing::Test {
 protected:
     // quillon.exe in a fresh folder with two servers in its database and, unless `withClient` is false, the
     // client stand-in beside it; started and loaded.
-    void Start(const std::wstring& name, bool withClient = true) {
+    void Start(const std::wstring& name, bool withClient = true,
+               std::vector<catalogue::ServerEntry> servers = {
+                   {"127.0.0.1", "3389", "admin", Gbk(L"密码\u5BC6 x"), Gbk(L"机房 一"), ""},
+                   {"10.0.0.2", "22", "root", "pw", "b", ""}}) {
         const std::wstring exe = PrepareProgramFolder(name);
         ASSERT_FALSE(exe.empty());
         const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
@@ -45,8 +48,7 @@ protected:
         {
             catalogue::ConfigDatabase db;
             ASSERT_TRUE(db.Open(Utf8(database))) << db.LastError();
-            ASSERT_TRUE(catalogue::AddServer(db, {"127.0.0.1", "3389", "admin", Gbk(L"密码\u5BC6 x"), Gbk(L"机房 一"), ""}));
-            ASSERT_TRUE(catalogue::AddServer(db, {"10.0.0.2", "22", "root", "pw", "b", ""}));
+            for (const catalogue::ServerEntry& server : servers) ASSERT_TRUE(catalogue::AddServer(db, server));
         }
         for (const wchar_t* log : {L"mstsc-starts.log", L"mstsc-record.txt"})
             DeleteFileW(JoinPath(Environment(L"QUILLON_TEST_DIR"), log).c_str());
@@ -160,6 +162,47 @@ TEST_F(SessionTest, WithoutAClientTheConnectSaysSo) {
     ASSERT_TRUE(PressButton(box->dialog, Gbk(L"确定")));
     // The file written for it does not stay behind.
     EXPECT_TRUE(WaitUntil([&] { return !FileExists(kTempFolder + L"b.rdp"); }, kReactTimeout));
+    ASSERT_TRUE(CloseQuillon(program_, main_));
+}
+
+// Runs a Linux command line through the shell (Wine starts a Linux program by its Z: path).
+void RunShell(const std::string& command) {
+    std::wstring line = L"sh -c \"" + std::wstring(command.begin(), command.end()) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+// The whole way to a real server: FreeRDP's shadow server on the loopback address (NLA only, one user in its
+// SAM file), a server with that user and password in the list, the connect button, and FreeRDP's client
+// logging in with the file quillon.exe wrote and the password that went through the data protection service
+// (the stand-in hands both over).
+TEST_F(SessionTest, ARealClientLogsInToARealServerWithThePasswordItWasGiven) {
+    const std::string scratch = Utf8(Environment(L"QUILLON_TEST_DIR_UNIX"));
+    ASSERT_FALSE(scratch.empty());
+    const std::string port = std::to_string(33900 + GetCurrentProcessId() % 1000);
+    const std::string password = "s3cret pass";
+    RunShell("echo admin:::$(winpr-hash -u admin -p '" + password + "'):::> " + scratch + "/sam && exec freerdp-shadow-cli /port:" +
+             port + " /bind-address:127.0.0.1 /sam-file:" + scratch + "/sam +auth -sec-rdp -sec-tls +sec-nla >" + scratch +
+             "/shadow.log 2>&1");
+    const std::wstring result = JoinPath(Environment(L"QUILLON_TEST_DIR"), L"login-result");
+    DeleteFileW(result.c_str());
+    const std::string resultUnix = scratch + "/login-result";
+    ASSERT_TRUE(SetEnvironmentVariableW(L"QUILLON_REAL_LOGIN", std::wstring(resultUnix.begin(), resultUnix.end()).c_str()));
+    Start(L"real-login", true, {{"127.0.0.1", port, "admin", password, "real", ""}});
+    Pause(2000);  // the server comes up meanwhile
+    POINT row = CellMiddle(0);
+    ASSERT_TRUE(DoubleClickAt(list_, row.x, row.y));
+    EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(result).has_value(); }, kStartTimeout)) << "the client did not end";
+    EXPECT_EQ(ReadFileBytes(result).value_or("(none)"), "0\n") << "the server refused the login";
+    SetEnvironmentVariableW(L"QUILLON_REAL_LOGIN", nullptr);
+    RunShell("pkill -f 'freerdp-shadow-cli /port:" + port + "'");
+    if (HWND session = FindWindowW(nullptr, (L"real - 127.0.0.1:" + std::wstring(port.begin(), port.end()) +
+                                             L" - \u8FDC\u7A0B\u684C\u9762\u8FDE\u63A5").c_str()))
+        PostMessageW(session, WM_CLOSE, 0, 0);
     ASSERT_TRUE(CloseQuillon(program_, main_));
 }
 

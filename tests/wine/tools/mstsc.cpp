@@ -5,6 +5,10 @@
 //   mstsc-starts.log   one line per start: the performance counter's reading (QueryPerformanceCounter, the
 //                      same clock in every process) when it started, then its command line
 //   mstsc-record.txt   the command line, the unprotected password, then the file's bytes (for the last start)
+// With QUILLON_REAL_LOGIN set (the Unix path of a file), it also hands the connection file and the password it
+// unprotected to FreeRDP's client, `xfreerdp FILE /p:PASSWORD /cert:ignore /auth-only`, which logs in to the
+// file's server and ends, and writes that program's exit code (0: the server accepted the login) to that
+// file. Wine gives a Linux program's exit code to nobody, so the shell writes it.
 // Then it opens a window titled as the real client titles its session window, "<file name> - <full address> -
 // 远程桌面连接", until that window is closed.
 #include <windows.h>
@@ -103,6 +107,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Write(folder + L"\\mstsc-starts.log", std::to_string(started.QuadPart) + " " + commandLine + "\n", true);
     Write(folder + L"\\mstsc-record.txt", commandLine + "\n" + Unprotect(Value(file, "password 51:b:")) + "\n" + file,
           false);
+
+    const std::wstring login = Environment(L"QUILLON_REAL_LOGIN");
+    if (!login.empty()) {
+        // The file's Linux path: Wine keeps drive C: in the prefix's drive_c folder.
+        std::wstring relative = path.substr(path.find(L'\\') + 1);
+        for (wchar_t& c : relative)
+            if (c == L'\\') c = L'/';
+        const std::wstring unixFile = Environment(L"WINEPREFIX") + L"/drive_c/" + relative;
+        std::wstring command = L"sh -c \"xfreerdp '" + unixFile + L"' /p:'" + Wide(Unprotect(Value(file, "password 51:b:"))) +
+                               L"' /cert:ignore /auth-only >/dev/null 2>&1; echo $? > '" + login + L"'\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+    }
 
     std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
     if (name.size() > 4) name.resize(name.size() - 4);  // without ".rdp"
