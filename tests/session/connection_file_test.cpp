@@ -162,6 +162,12 @@ TEST(ProtectPassword, TheBlockAndItsHexForm) {
     EXPECT_EQ(session::PasswordBlock(std::string(300, 'x'))[511], 0);  // cut at 512 bytes
     EXPECT_EQ(session::PasswordBlock(std::string(300, 'x'))[510], 'x');
     EXPECT_EQ(session::PasswordBlock(""), std::vector<std::uint8_t>(512, 0));
+    std::string twenty;
+    for (int i = 0; i < 20; ++i) twenty += "密";  // the longest password the editor takes, in Chinese
+    std::vector<std::uint8_t> chinese = session::PasswordBlock(twenty);
+    EXPECT_EQ(chinese[38], 0xC6);  // the twentieth 密 (U+5BC6), then its terminator
+    EXPECT_EQ(chinese[39], 0x5B);
+    EXPECT_EQ(chinese[40] | chinese[41], 0);
 
     auto bytes = [](std::vector<std::uint8_t> sealed) {
         return [sealed](const std::vector<std::uint8_t>&, const std::u16string&) { return sealed; };
