@@ -175,24 +175,28 @@ int EnumTopLevelWindows(std::vector<WindowInfo>& list) {
     return static_cast<int>(list.size());
 }
 
+namespace {
+
+// InternalGetWindowText reads the title Windows keeps, without sending WM_GETTEXT: no window of this program's
+// other threads is asked to answer, and each window costs one call.
+BOOL CALLBACK addTitle(HWND window, LPARAM listAddress) {
+    wchar_t text[512];
+    int length = InternalGetWindowText(window, text, 512);
+    std::string gbk;
+    if (length > 0) {
+        int size = WideCharToMultiByte(936, 0, text, length, nullptr, 0, nullptr, nullptr);
+        gbk.resize(static_cast<size_t>(size > 0 ? size : 0));
+        if (size > 0) WideCharToMultiByte(936, 0, text, length, gbk.data(), size, nullptr, nullptr);
+    }
+    reinterpret_cast<std::vector<std::string>*>(listAddress)->push_back(std::move(gbk));
+    return TRUE;
+}
+
+}  // namespace
+
 std::vector<std::string> TopLevelWindowTitles() {
     std::vector<std::string> titles;
-    EnumWindows(
-        [](HWND window, LPARAM listAddress) -> BOOL {
-            // InternalGetWindowText reads the title Windows keeps, without sending WM_GETTEXT: no window of this
-            // program's other threads is asked to answer, and each window costs one call.
-            wchar_t text[512];
-            int length = InternalGetWindowText(window, text, 512);
-            std::string gbk;
-            if (length > 0) {
-                int size = WideCharToMultiByte(936, 0, text, length, nullptr, 0, nullptr, nullptr);
-                gbk.resize(static_cast<size_t>(size > 0 ? size : 0));
-                if (size > 0) WideCharToMultiByte(936, 0, text, length, gbk.data(), size, nullptr, nullptr);
-            }
-            reinterpret_cast<std::vector<std::string>*>(listAddress)->push_back(std::move(gbk));
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&titles));
+    EnumWindows(&addTitle, reinterpret_cast<LPARAM>(&titles));
     return titles;
 }
 
