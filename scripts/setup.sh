@@ -44,6 +44,7 @@ packages+=(
     libpng-dev                         # libpng natively
     freerdp2-x11 freerdp2-shadow-x11   # a real Remote Desktop client and server for the login test
     winpr-utils procps                 # winpr-hash (the server's user file), pkill
+    xdotool                            # real mouse clicks on the notification icon
 )
 
 # apt-get source needs deb-src entries: mirror the machine's own Debian entries (deb822 or one-line form) in a
@@ -114,7 +115,7 @@ fi
 # Fail here, with a clear message, rather than later in a test.
 for tool in g++ cmake ninja clang++ mdb-tables mdb-export mdb-count mdb-schema node \
             x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix Xvfb xwininfo import \
-            xfreerdp freerdp-shadow-cli winpr-hash pkill; do
+            xfreerdp freerdp-shadow-cli winpr-hash pkill xdotool; do
     command -v "$tool" >/dev/null 2>&1 || { echo "setup: $tool is still missing after installation" >&2; exit 1; }
 done
 [ -x /usr/lib/wine/wine64 ] || { echo "setup: /usr/lib/wine/wine64 is missing after installation" >&2; exit 1; }

@@ -19,6 +19,10 @@ void OnMainWindowDestroying();
 // ends this program with exit code 0. Otherwise creates the event and keeps it for the program's life.
 void SingleInstanceGuard(const std::string& name);
 
+// The notification icon's events: the icon's mouse message, or tray::kShellRestarted after the shell's
+// restart.
+void HandleTrayEvent(int code);
+
 // Ends the program from its menu: stops the session monitor, closes the database, removes the
 // notification icon, exit code 0.
 void ExitProgram();

@@ -32,6 +32,7 @@
 #include "runtime/text_codec.h"
 #include "runtime/window_win32.h"
 #include "session/connect_win32.h"
+#include "tray/tray_icon_win32.h"
 #include "session/window_helpers.h"
 #include "ui/main_window.h"
 
@@ -57,14 +58,35 @@ void ReadCommandLine() {
 }
 
 // ---------------------------------------------------------------------------------------------------------
-// Hooks for work that comes later. Each is called where the program needs it; each does nothing yet.
+// The notification icon (src/tray): its object is created at start and destroyed by the exit clean-up (which
+// removes the icon, so that no way out leaves one behind); the icon itself is added once the main window
+// exists, with the program's icon and the tip "Quillon".
 
-// The notification icon (src/tray): its object is created at start and destroyed by the exit clean-up; the
-// icon itself is added once the main window exists and removed when the program ends from its menu.
-void CreateTrayIconObject() {}
-void DestroyTrayIconObject() {}
-void AddTrayIconAndHandler() {}
-void RemoveTrayIcon() {}
+tray::TrayIcon* trayIcon = nullptr;
+
+void CreateTrayIconObject() { trayIcon = new tray::TrayIcon(); }
+
+void DestroyTrayIconObject() {
+    delete trayIcon;
+    trayIcon = nullptr;
+}
+
+// The program's .ico file, carried as resource 2 (src/ui/quillon.rc).
+std::vector<std::uint8_t> ProgramIconFile() {
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(10));  // RT_RCDATA
+    HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+    const auto* bytes = loaded ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
+    return bytes ? std::vector<std::uint8_t>(bytes, bytes + SizeofResource(nullptr, found)) : std::vector<std::uint8_t>{};
+}
+
+void AddTrayIconAndHandler() {
+    if (trayIcon && trayIcon->Add(reinterpret_cast<HWND>(ui::MainWindowHandle()), ProgramIconFile(), "Quillon"))
+        trayIcon->BindEvents(&HandleTrayEvent);
+}
+
+void RemoveTrayIcon() {
+    if (trayIcon) trayIcon->Remove();
+}
 // ---------------------------------------------------------------------------------------------------------
 
 std::wstring wide(const std::string& gbk) {
@@ -308,6 +330,31 @@ void OnMainWindowCloseRequested() {
 }
 
 void OnMainWindowDestroying() {}
+
+// The notification icon's events: a left click shows or hides the main window; a right click shows its menu
+// "退" ("退出" ends the program); after the shell's restart the icon is added again.
+void HandleTrayEvent(int code) {
+    HWND window = reinterpret_cast<HWND>(ui::MainWindowHandle());
+    switch (code) {
+    case WM_LBUTTONUP: ToggleMainWindow(); break;
+    case WM_RBUTTONDOWN: {
+        // A notification icon's menu closes when the person clicks elsewhere only if its window is in the
+        // foreground while it shows, and takes the next click only after the window has had a message.
+        SetForegroundWindow(window);
+        const int chosen = mainForm ? mainForm->ShowMenu("退") : -1;
+        PostMessageW(window, WM_NULL, 0, 0);
+        if (chosen == 0) ExitProgram();
+        break;
+    }
+    case tray::kShellRestarted:
+        RemoveTrayIcon();
+        session::ProcessPendingMessages();
+        AddTrayIconAndHandler();
+        if (trayIcon) trayIcon->SweepDeadIcons(false);
+        break;
+    default: break;
+    }
+}
 
 void ExitProgram() {
     App().MonitorStop = 1;

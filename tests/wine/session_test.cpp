@@ -165,17 +165,6 @@ TEST_F(SessionTest, WithoutAClientTheConnectSaysSo) {
     ASSERT_TRUE(CloseQuillon(program_, main_));
 }
 
-// Runs a Linux command line through the shell (Wine starts a Linux program by its Z: path).
-void RunShell(const std::string& command) {
-    std::wstring line = L"sh -c \"" + std::wstring(command.begin(), command.end()) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-}
-
 // The whole way to a real server: FreeRDP's shadow server on the loopback address (NLA only, one user in its
 // SAM file), a server with that user and password in the list, the connect button, and FreeRDP's client
 // logging in with the file quillon.exe wrote and the password that went through the data protection service
@@ -185,9 +174,9 @@ TEST_F(SessionTest, ARealClientLogsInToARealServerWithThePasswordItWasGiven) {
     ASSERT_FALSE(scratch.empty());
     const std::string port = std::to_string(33900 + GetCurrentProcessId() % 1000);
     const std::string password = "s3cret pass";
-    RunShell("echo admin:::$(winpr-hash -u admin -p '" + password + "'):::> " + scratch + "/sam && exec freerdp-shadow-cli /port:" +
+    ASSERT_TRUE(StartLinuxCommand("echo admin:::$(winpr-hash -u admin -p '" + password + "'):::> " + scratch + "/sam && exec freerdp-shadow-cli /port:" +
              port + " /bind-address:127.0.0.1 /sam-file:" + scratch + "/sam +auth -sec-rdp -sec-tls +sec-nla >" + scratch +
-             "/shadow.log 2>&1");
+             "/shadow.log 2>&1"));
     const std::wstring result = JoinPath(Environment(L"QUILLON_TEST_DIR"), L"login-result");
     DeleteFileW(result.c_str());
     const std::string resultUnix = scratch + "/login-result";
@@ -199,7 +188,7 @@ TEST_F(SessionTest, ARealClientLogsInToARealServerWithThePasswordItWasGiven) {
     EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(result).has_value(); }, kStartTimeout)) << "the client did not end";
     EXPECT_EQ(ReadFileBytes(result).value_or("(none)"), "0\n") << "the server refused the login";
     SetEnvironmentVariableW(L"QUILLON_REAL_LOGIN", nullptr);
-    RunShell("pkill -f 'freerdp-shadow-cli /port:" + port + "'");
+    StartLinuxCommand("pkill -f 'freerdp-shadow-cli /port:" + port + "'");
     if (HWND session = FindWindowW(nullptr, (L"real - 127.0.0.1:" + std::wstring(port.begin(), port.end()) +
                                              L" - \u8FDC\u7A0B\u684C\u9762\u8FDE\u63A5").c_str()))
         PostMessageW(session, WM_CLOSE, 0, 0);

@@ -148,6 +148,31 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     return static_cast<bool>(out);
 }
 
+bool StartLinuxCommand(const std::string& command) {
+    std::wstring line = L"sh -c \"" + std::wstring(command.begin(), command.end()) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+std::optional<std::string> RunLinuxCommand(const std::string& command, DWORD timeoutMs) {
+    static int serial = 0;
+    const std::wstring name = L"linux-output-" + std::to_wstring(++serial);
+    const std::wstring windowsPath = JoinPath(Environment(L"QUILLON_TEST_DIR"), name);
+    const std::wstring unixFolder = Environment(L"QUILLON_TEST_DIR_UNIX");
+    const std::string unixPath = Gbk(unixFolder) + "/" + Gbk(name);
+    DeleteFileW(windowsPath.c_str());
+    if (!StartLinuxCommand("{ " + command + "; } > " + unixPath + ".part 2>&1; mv " + unixPath + ".part " + unixPath))
+        return std::nullopt;
+    if (!WaitUntil([&] { return FileExists(windowsPath); }, timeoutMs)) return std::nullopt;
+    return ReadFileBytes(windowsPath);
+}
+
 std::vector<std::wstring> ListFolder(const std::wstring& folder) {
     std::vector<std::wstring> names;
     std::error_code error;

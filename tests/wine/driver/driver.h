@@ -58,6 +58,16 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // The names of the files and folders in `folder` (not "." or "..").
 std::vector<std::wstring> ListFolder(const std::wstring& folder);
 
+// --- Linux programs --------------------------------------------------------------------------------------
+// Wine starts a Linux program by its Z: path; these run a command line through /bin/sh, with the Unix
+// environment the test run gave Wine (DISPLAY, the scratch folder's Unix path in QUILLON_TEST_DIR_UNIX).
+// Starts the command and returns at once (false when it could not be started).
+bool StartLinuxCommand(const std::string& command);
+// Runs the command and gives what it printed (standard output and error), waiting up to `timeoutMs`;
+// nothing when it did not end in time. (Wine reports no exit code of a Linux program: the shell writes the
+// output to a file of the scratch folder, which is read back.)
+std::optional<std::string> RunLinuxCommand(const std::string& command, DWORD timeoutMs = 10000);
+
 // --- Processes ---------------------------------------------------------------------------------------------
 class Process {
 public:
