@@ -15,6 +15,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <future>
 #include <string>
@@ -23,6 +24,7 @@
 #include "app/app_state.h"
 #include "app/program.h"
 #include "app/server_catalogue.h"
+#include "app/server_expiry.h"
 #include "app/startup_loader.h"
 #include "catalogue/config_database.h"
 #include "profile/connection_profile.h"
@@ -149,14 +151,72 @@ runtime::Win32Dialogs& Dialogs() {
     return dialogs;
 }
 
+// The local date and time.
+runtime::DateTimeValue LocalNow() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
 // The server list, its menu and the server editor. Never destroyed, like the window it serves.
 ServerCatalogue& Catalogue() {
     static ServerCatalogue* catalogue = new ServerCatalogue({&App().Database, &App().DatabaseLock, &Dialogs(),
                                                              [](const std::string& path) {
                                                                  DeleteFileW(wide(path).c_str());
-                                                             }});
+                                                             },
+                                                             &LocalNow});
     return *catalogue;
 }
+
+// ---------------------------------------------------------------------------------------------------------
+// Expiry dates: the rows' colours worked out again when the day turns (local midnight, or a change of the
+// clock or the time zone), and the reminder from the notification icon after the start-up and at each new day.
+// A hidden top-level window of its own receives the midnight timer and the system's time-change broadcast.
+
+constexpr UINT_PTR kDayTimer = 1;
+HWND dayWatch = nullptr;
+int remindedDay = 0;  // year * 10000 + month * 100 + day of the last reminder
+
+void RemindOfExpiries() {
+    if (!mainForm) return;
+    const runtime::DateTimeValue now = LocalNow();
+    const ExpiryCounts counts = ColourServerList(*mainForm, now);
+    const int today = now.year * 10000 + now.month * 100 + now.day;
+    if (today == remindedDay) return;
+    remindedDay = today;
+    const std::string text = ReminderText(counts);
+    if (!text.empty() && trayIcon) trayIcon->ShowBalloon(kReminderTitle, text, NIIF_INFO, 0);
+}
+
+void ArmDayTimer() {
+    const std::int64_t wait = MillisecondsToNextDay(LocalNow()) + 1000;  // a second into the new day
+    SetTimer(dayWatch, kDayTimer, static_cast<UINT>(std::min<std::int64_t>(wait, 3600 * 1000)), nullptr);
+}
+
+LRESULT CALLBACK DayWatchProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER || message == WM_TIMECHANGE) {
+        // A timer of at most an hour: long waits drift, and a new day is found at most an hour late even if
+        // the clock was put forward without a change notice.
+        return runtime::CatchHandlerFailure(window, 0, [] {
+            RemindOfExpiries();
+            ArmDayTimer();
+            return LRESULT(0);
+        });
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void StartDayWatch() {
+    WNDCLASSW watchClass{};
+    watchClass.lpfnWndProc = DayWatchProcedure;
+    watchClass.hInstance = GetModuleHandleW(nullptr);
+    watchClass.lpszClassName = L"QuillonDayWatch";
+    RegisterClassW(&watchClass);
+    dayWatch = CreateWindowExW(0, watchClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                               watchClass.hInstance, nullptr);
+    if (dayWatch) ArmDayTimer();
+}
+// ---------------------------------------------------------------------------------------------------------
 
 // The session monitor: made when the main window's handlers are bound (a connect request tells it about the
 // files it writes), run on a thread of its own from OnMainWindowCreated until MonitorStop. Never destroyed,
@@ -181,7 +241,9 @@ DWORD WINAPI StartupLoaderThread(LPVOID) {
     // which takes tens of milliseconds: asked at once on a thread of its own, it is answered while the server
     // list goes in, and the step that needs it takes the answer.
     std::future<std::vector<profile::DisplaySize>> modes = std::async(std::launch::async, &profile::SystemDisplayModes);
-    RunStartupLoader(StartupSteps([](LoaderContext& loader) { LoadServerListAtStartup(loader, *mainForm); },
+    RunStartupLoader(StartupSteps([](LoaderContext& loader) {
+                                      LoadServerListAtStartup(loader, *mainForm, kServerListLoadRows, &LocalNow);
+                                  },
                                   [&state, &modes](LoaderContext& loader) {
                                       profile::BuildDisplayModeList(loader, *mainForm, state.Profile,
                                                                     [&modes] { return modes.get(); });
@@ -190,8 +252,11 @@ DWORD WINAPI StartupLoaderThread(LPVOID) {
                                       profile::LoadConnectionProfile(loader, *mainForm, state.Profile);
                                   }),
                      context);
-    // A mark that the loader has finished, for tools that watch the program start (the start-up benchmark).
+    // The reminder of servers that have lapsed or lapse soon, once the list is in; then a mark that the loader
+    // has finished, for tools that watch the program start (the start-up benchmark).
     context.OnUiThread([] {
+        RemindOfExpiries();
+        StartDayWatch();
         SetPropW(reinterpret_cast<HWND>(ui::MainWindowHandle()), L"QuillonLoaded", reinterpret_cast<HANDLE>(1));
     });
     return 0;
@@ -346,6 +411,12 @@ void HandleTrayEvent(int code) {
         if (chosen == 0) ExitProgram();
         break;
     }
+    case NIN_BALLOONUSERCLICK:
+        // The expiry reminder: the main window in front, the servers due first in the list.
+        if (!IsWindowVisible(window)) ToggleMainWindow();
+        session::SetWindowZOrder(reinterpret_cast<session::WindowHandle>(window), false);
+        if (mainForm) ShowDueServers(*mainForm, LocalNow());
+        break;
     case tray::kShellRestarted:
         RemoveTrayIcon();
         session::ProcessPendingMessages();

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "app/server_expiry.h"
 #include "runtime/date_time.h"
 #include "runtime/window_placement.h"
 #include "ui/forms.h"
@@ -46,19 +47,20 @@ bool ListRowIs(const Form& mainWindow, int row, const runtime::ListRow& expected
 
 }  // namespace
 
-std::vector<runtime::ListRow> ServerListRows(const std::vector<ServerEntry>& servers) {
+std::vector<runtime::ListRow> ServerListRows(const std::vector<ServerEntry>& servers, const runtime::DateTimeValue* now) {
     std::vector<runtime::ListRow> rows;
     rows.reserve(servers.size());
     for (size_t i = 0; i < servers.size(); ++i) {
         const ServerEntry& server = servers[i];
         rows.push_back({{server.user, server.password, std::to_string(i + 1), "", server.ip, server.port, server.note,
                          server.dqsj},
-                        0});
+                        0,
+                        now ? ExpiryColour(ClassifyExpiry(server.dqsj, *now)) : runtime::kListColour});
     }
     return rows;
 }
 
-void LoadServerListAtStartup(LoaderContext& context, Form& mainWindow, size_t partRows) {
+void LoadServerListAtStartup(LoaderContext& context, Form& mainWindow, size_t partRows, const Clock& clock) {
     // What the list holds before the table is read (at start-up: nothing). The first part replaces it only if
     // it is still there: a list the person refilled meanwhile (adding a server) is newer than the rows read.
     std::vector<runtime::ListRow> before;
@@ -67,7 +69,8 @@ void LoadServerListAtStartup(LoaderContext& context, Form& mainWindow, size_t pa
     context.WithDatabase([&](catalogue::ConfigDatabase& database) {
         if (!catalogue::LoadServers(database, servers)) servers.clear();
     });
-    const std::vector<runtime::ListRow> rows = ServerListRows(servers);
+    const runtime::DateTimeValue now = clock ? clock() : runtime::DateTimeValue{};
+    const std::vector<runtime::ListRow> rows = ServerListRows(servers, clock ? &now : nullptr);
     partRows = std::max<size_t>(partRows, 1);
     size_t done = 0;
     do {
@@ -114,7 +117,8 @@ void ServerCatalogue::RefreshServerList(Form& mainWindow) {
         std::lock_guard<std::mutex> lock(*services_.databaseLock);
         if (!catalogue::LoadServers(*services_.database, servers)) servers.clear();
     }
-    mainWindow.SetListRows(kServerList, ServerListRows(servers));
+    const runtime::DateTimeValue now = services_.clock ? services_.clock() : runtime::DateTimeValue{};
+    mainWindow.SetListRows(kServerList, ServerListRows(servers, services_.clock ? &now : nullptr));
 }
 
 void ServerCatalogue::Say(const std::string& text, MessageIcon icon) {

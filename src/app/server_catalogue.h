@@ -30,8 +30,13 @@ enum ServerListColumn {
 };
 inline constexpr char kConnectedState[] = "已连接";
 
-// The list rows of `servers` in their order: sequence numbers 1 .. n, empty state cells, item value 0.
-std::vector<runtime::ListRow> ServerListRows(const std::vector<catalogue::ServerEntry>& servers);
+// The list rows of `servers` in their order: sequence numbers 1 .. n, empty state cells, item value 0, and,
+// when `now` is given, each row in the colour of its expiry class (server_expiry.h).
+std::vector<runtime::ListRow> ServerListRows(const std::vector<catalogue::ServerEntry>& servers,
+                                             const runtime::DateTimeValue* now = nullptr);
+
+// The local date and time (the program's clock; tests give their own).
+using Clock = std::function<runtime::DateTimeValue()>;
 
 // What the catalogue's handlers use besides the windows.
 struct CatalogueServices {
@@ -40,6 +45,8 @@ struct CatalogueServices {
     runtime::Dialogs* dialogs = nullptr;
     // Removes a file (a connection file of a deleted server); a missing file is not an error.
     std::function<void(const std::string& path)> deleteFile;
+    // When given, rows are set in the colours of their expiry.
+    Clock clock;
 };
 
 // How many rows the start-up loader hands the user-interface thread at a time. A part of 2,000 rows keeps
@@ -53,7 +60,7 @@ inline constexpr size_t kServerListLoadRows = 2000;
 // goes in. Should the list change after it was noted or between two parts (the person added a server, which
 // refills it, or sorted it), the loader leaves it as it is and stops.
 void LoadServerListAtStartup(LoaderContext& context, runtime::Form& mainWindow,
-                             size_t partRows = kServerListLoadRows);
+                             size_t partRows = kServerListLoadRows, const Clock& clock = nullptr);
 
 class ServerCatalogue {
 public:

@@ -58,6 +58,7 @@ struct ControlSpec {
     std::string caption;    // caption or initial text
     std::vector<std::string> entries;  // drop-down entries; tab page captions
     std::vector<ListColumn> columns;   // list view
+    std::vector<int> findColumns = {0};  // list view: the columns typing in the list searches (FindListRow)
     uint32_t style = kStyleNone;
     bool checked = false;              // check box, radio button
     int selection = 0;                 // drop-down list, tab control

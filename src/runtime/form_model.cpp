@@ -86,6 +86,14 @@ std::int64_t ModelForm::DoListRowValue(int index, int row) const {
     return state_[index].rows[static_cast<size_t>(row)].value;
 }
 
+std::int32_t ModelForm::DoListRowColour(int index, int row) const {
+    return state_[index].rows[static_cast<size_t>(row)].colour;
+}
+
+void ModelForm::DoSetListRowColour(int index, int row, std::int32_t colour) {
+    state_[index].rows[static_cast<size_t>(row)].colour = colour;
+}
+
 void ModelForm::DoSetListRowValue(int index, int row, std::int64_t value) {
     state_[index].rows[static_cast<size_t>(row)].value = value;
 }
@@ -365,7 +373,7 @@ std::string ModelForm::FocusedControl() const { return focus_ < 0 ? std::string(
 std::vector<ListRow> ModelForm::DoListRows(int index) const {
     std::vector<ListRow> rows;
     rows.reserve(state_[index].rows.size());
-    for (const Row& row : state_[index].rows) rows.push_back({row.cells, row.value});
+    for (const Row& row : state_[index].rows) rows.push_back({row.cells, row.value, row.colour});
     return rows;
 }
 
@@ -373,14 +381,14 @@ void ModelForm::DoSetListRows(int index, const std::vector<ListRow>& rows) {
     State& list = state_[index];
     list.rows.clear();
     list.rows.reserve(rows.size());
-    for (const ListRow& row : rows) list.rows.push_back({row.cells, row.value});
+    for (const ListRow& row : rows) list.rows.push_back({row.cells, row.value, row.textColour});
     list.selection = -1;
 }
 
 void ModelForm::DoListAppendRows(int index, const std::vector<ListRow>& rows) {
     State& list = state_[index];
     list.rows.reserve(list.rows.size() + rows.size());
-    for (const ListRow& row : rows) list.rows.push_back({row.cells, row.value});
+    for (const ListRow& row : rows) list.rows.push_back({row.cells, row.value, row.textColour});
 }
 
 }  // namespace runtime

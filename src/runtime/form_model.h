@@ -95,6 +95,8 @@ protected:
     void DoSetListSelectedRow(int index, int row) override { state_[index].selection = row; }
     std::int64_t DoListRowValue(int index, int row) const override;
     void DoSetListRowValue(int index, int row, std::int64_t value) override;
+    std::int32_t DoListRowColour(int index, int row) const override;
+    void DoSetListRowColour(int index, int row, std::int32_t colour) override;
     int DoTabPage(int index) const override { return state_[index].selection; }
     void DoSetTabPage(int index, int page) override { state_[index].selection = page; }
     int DoShowMenu(int menuIndex) override;
@@ -109,6 +111,7 @@ private:
     struct Row {
         std::vector<std::string> cells;
         std::int64_t value = 0;
+        std::int32_t colour = kListColour;
     };
     struct State {
         std::string text;

@@ -442,6 +442,54 @@ void Form::SetListRowValue(const std::string& control, int row, std::int64_t val
     DoSetListRowValue(index, row, value);
 }
 
+std::int32_t Form::ListRowColour(const std::string& control, int row) const {
+    int index = IndexOf(control, "ListRowColour", {ControlKind::ListView});
+    CheckRow(index, row);
+    return DoListRowColour(index, row);
+}
+
+void Form::SetListRowColour(const std::string& control, int row, std::int32_t colour) {
+    int index = IndexOf(control, "SetListRowColour", {ControlKind::ListView});
+    CheckRow(index, row);
+    DoSetListRowColour(index, row, colour);
+}
+
+namespace {
+// Whether `text` begins with `typed`: GBK, a double-byte character whole, ASCII letters in either case.
+bool BeginsWith(const std::string& text, const std::string& typed) {
+    if (text.size() < typed.size()) return false;
+    for (size_t i = 0; i < typed.size(); ++i) {
+        const unsigned char t = static_cast<unsigned char>(typed[i]);
+        if (t >= 0x81 && t <= 0xFE && i + 1 < typed.size()) {
+            if (text[i] != typed[i] || text[i + 1] != typed[i + 1]) return false;
+            ++i;
+            continue;
+        }
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        auto lower = [](unsigned char b) { return b >= 'A' && b <= 'Z' ? static_cast<unsigned char>(b + 32) : b; };
+        if (lower(c) != lower(t)) return false;
+    }
+    return true;
+}
+}  // namespace
+
+int FindListRow(const std::vector<ListRow>& rows, const std::string& typed, int start, bool wrap,
+                const std::vector<int>& columns) {
+    const size_t count = rows.size();
+    if (typed.empty() || count == 0) return -1;
+    const size_t first = start >= 0 && static_cast<size_t>(start) < count ? static_cast<size_t>(start) : 0;
+    const size_t steps = wrap ? count : count - first;
+    for (size_t step = 0; step < steps; ++step) {
+        const size_t row = (first + step) % count;
+        for (int column : columns) {
+            if (column >= 0 && static_cast<size_t>(column) < rows[row].cells.size() &&
+                BeginsWith(rows[row].cells[static_cast<size_t>(column)], typed))
+                return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
 std::vector<ListRow> Form::ListRows(const std::string& control) const {
     return DoListRows(IndexOf(control, "ListRows", {ControlKind::ListView}));
 }
@@ -485,6 +533,7 @@ std::vector<ListRow> Form::DoListRows(int index) const {
     for (size_t r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < columns; ++c) rows[r].cells.push_back(DoListCell(index, static_cast<int>(r), c));
         rows[r].value = DoListRowValue(index, static_cast<int>(r));
+        rows[r].textColour = DoListRowColour(index, static_cast<int>(r));
     }
     return rows;
 }
@@ -498,6 +547,7 @@ void Form::DoListAppendRows(int index, const std::vector<ListRow>& rows) {
     for (const ListRow& row : rows) {
         int added = DoListAddRow(index, row.cells);
         if (row.value != 0) DoSetListRowValue(index, added, row.value);
+        if (row.textColour != kListColour) DoSetListRowColour(index, added, row.textColour);
     }
 }
 

@@ -53,12 +53,22 @@ struct FormEventArgs {
 
 using FormHandler = std::function<void(const FormEventArgs&)>;
 
-// One row of a list view: a text per column and the row's item value.
+// One row of a list view: a text per column, the row's item value, and the colour of its text (an RGB value
+// 0x00BBGGRR; kListColour: the list's own). A selected row is drawn in the system's selection colours
+// whatever its colour.
+inline constexpr std::int32_t kListColour = -1;
 struct ListRow {
     std::vector<std::string> cells;
     std::int64_t value = 0;
+    std::int32_t textColour = kListColour;
     bool operator==(const ListRow&) const = default;
 };
+
+// The row that typing `typed` (GBK) in a list finds: the first row from `start` on (and round from the top
+// when `wrap`) one of whose `columns` begins with `typed`, ASCII letters compared without regard to case and
+// a double-byte character only whole. -1 when none does, or when `typed` is empty.
+int FindListRow(const std::vector<ListRow>& rows, const std::string& typed, int start, bool wrap,
+                const std::vector<int>& columns);
 
 // A calendar date and time of day, as a date picker holds it.
 struct DateTimeValue {
@@ -141,6 +151,9 @@ public:
     void SetListSelectedRow(const std::string& control, int row);     // -1 clears the selection
     std::int64_t ListRowValue(const std::string& control, int row) const;  // the row's item value, 0 by default
     void SetListRowValue(const std::string& control, int row, std::int64_t value);
+    // The row's text colour (ListRow::textColour); setting it redraws that row only.
+    std::int32_t ListRowColour(const std::string& control, int row) const;
+    void SetListRowColour(const std::string& control, int row, std::int32_t colour);
     // Every row at once, in order, and replacing every row at once (the selection is cleared). Filling a
     // long list this way is far quicker than row by row: the real list view draws once, at the end. Each
     // row has at most one cell per column; missing cells are empty.
@@ -230,6 +243,8 @@ protected:
     virtual void DoSetListSelectedRow(int index, int row) = 0;
     virtual std::int64_t DoListRowValue(int index, int row) const = 0;
     virtual void DoSetListRowValue(int index, int row, std::int64_t value) = 0;
+    virtual std::int32_t DoListRowColour(int index, int row) const = 0;
+    virtual void DoSetListRowColour(int index, int row, std::int32_t colour) = 0;
     virtual int DoTabPage(int index) const = 0;
     virtual void DoSetTabPage(int index, int page) = 0;
     virtual int DoShowMenu(int menuIndex) = 0;

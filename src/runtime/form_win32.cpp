@@ -563,6 +563,10 @@ bool Win32Form::OnNotify(int index, NMHDR& header, LRESULT* result) {
             *result = FindRow(index, header);
             return true;
         }
+        if (header.code == NM_CUSTOMDRAW) {
+            *result = DrawRow(index, reinterpret_cast<NMLVCUSTOMDRAW&>(header));
+            return true;
+        }
         if (quietDepth_ > 0) return false;
         FormEventArgs args;
         switch (header.code) {
@@ -934,23 +938,28 @@ void Win32Form::AnswerCellText(int index, NMHDR& request) {
 
 int Win32Form::FindRow(int index, const NMHDR& request) const {
     const NMLVFINDITEMW& find = reinterpret_cast<const NMLVFINDITEMW&>(request);
-    // Typing in the list finds the next row whose first column starts with what was typed (capitals and
-    // small letters alike), as an ordinary list view does; only searches by text are answered.
+    // Typing in the list finds the next row one of whose search columns (the table's findColumns) starts with
+    // what was typed (FindListRow), as an ordinary list view does; only searches by text are answered.
     const LVFINDINFOW& what = find.lvfi;
     if (!(what.flags & (LVFI_STRING | LVFI_PARTIAL)) || !what.psz) return -1;
     const std::wstring wanted = what.psz;
+    return FindListRow(controls_[static_cast<size_t>(index)].rows,
+                       Utf16ToGbk(std::u16string(wanted.begin(), wanted.end())), find.iStart,
+                       (what.flags & LVFI_WRAP) != 0, ControlAt(index).findColumns);
+}
+
+LRESULT Win32Form::DrawRow(int index, NMLVCUSTOMDRAW& draw) const {
+    // Each row in its own text colour, worked out when the rows were set: here it is only looked up. A
+    // selected row keeps the system's selection colours.
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
     const std::vector<ListRow>& rows = controls_[static_cast<size_t>(index)].rows;
-    const size_t count = rows.size();
-    const size_t start = find.iStart >= 0 && static_cast<size_t>(find.iStart) < count ? static_cast<size_t>(find.iStart) : 0;
-    const size_t steps = (what.flags & LVFI_WRAP) ? count : count - start;
-    for (size_t step = 0; step < steps; ++step) {
-        const size_t row = (start + step) % count;
-        const std::wstring text = rows[row].cells.empty() ? std::wstring() : Wide(rows[row].cells[0]);
-        const bool found = (what.flags & LVFI_PARTIAL) ? _wcsnicmp(text.c_str(), wanted.c_str(), wanted.size()) == 0
-                                                       : _wcsicmp(text.c_str(), wanted.c_str()) == 0;
-        if (found) return static_cast<int>(row);
-    }
-    return -1;
+    const size_t row = static_cast<size_t>(draw.nmcd.dwItemSpec);
+    if (row >= rows.size() || rows[row].textColour == kListColour) return CDRF_DODEFAULT;
+    const UINT state = static_cast<UINT>(SendMessageW(draw.nmcd.hdr.hwndFrom, LVM_GETITEMSTATE, row, LVIS_SELECTED));
+    if (state & LVIS_SELECTED) return CDRF_DODEFAULT;
+    draw.clrText = static_cast<COLORREF>(rows[row].textColour);
+    return CDRF_NEWFONT;
 }
 
 void Win32Form::DoListShowRow(int index, int row) {
@@ -1029,6 +1038,17 @@ std::int64_t Win32Form::DoListRowValue(int index, int row) const {
 
 void Win32Form::DoSetListRowValue(int index, int row, std::int64_t value) {
     controls_[index].rows[static_cast<size_t>(row)].value = value;
+}
+
+std::int32_t Win32Form::DoListRowColour(int index, int row) const {
+    return controls_[index].rows[static_cast<size_t>(row)].textColour;
+}
+
+void Win32Form::DoSetListRowColour(int index, int row, std::int32_t colour) {
+    ListRow& target = controls_[index].rows[static_cast<size_t>(row)];
+    if (target.textColour == colour) return;
+    target.textColour = colour;
+    SendMessageW(Need(controls_[index].handle), LVM_REDRAWITEMS, static_cast<WPARAM>(row), static_cast<LPARAM>(row));
 }
 
 int Win32Form::DoTabPage(int index) const {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <memory>
@@ -88,6 +89,8 @@ protected:
     void DoSetListSelectedRow(int index, int row) override;
     std::int64_t DoListRowValue(int index, int row) const override;
     void DoSetListRowValue(int index, int row, std::int64_t value) override;
+    std::int32_t DoListRowColour(int index, int row) const override;
+    void DoSetListRowColour(int index, int row, std::int32_t colour) override;
     std::vector<ListRow> DoListRows(int index) const override;
     int DoTabPage(int index) const override;
     void DoSetTabPage(int index, int page) override;
@@ -129,6 +132,8 @@ private:
     // typed prefix finds (LVN_ODFINDITEMW).
     void AnswerCellText(int index, NMHDR& request);
     int FindRow(int index, const NMHDR& request) const;
+    // List view `index`'s custom draw: each row in its text colour (ListRow::textColour).
+    LRESULT DrawRow(int index, NMLVCUSTOMDRAW& draw) const;
     // Tells list view `index` how many rows it has now (from `oldCount`); throws when it refuses.
     void UpdateRowCount(int index, size_t oldCount);
     // The procedures of subclassed controls and of picture boxes; what a handler throws is caught there

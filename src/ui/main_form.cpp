@@ -54,7 +54,7 @@ WindowSpec Build() {
          .caption = "服务器列表"},
         {.name = "超级列表框1", .kind = ControlKind::ListView, .container = "分组框1",
          .left = 5, .top = 18, .width = 557, .height = 424,
-         .columns = ListColumns()},
+         .columns = ListColumns(), .findColumns = {4, 6}},  // typing finds a server by address or note
         {.name = "高级选择夹1", .kind = ControlKind::TabControl,
          .left = 569, .top = 88, .width = 352, .height = 392,
          .entries = {"显示", "本地资源", "体验", "高级"}},

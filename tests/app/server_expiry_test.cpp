@@ -1,0 +1,82 @@
+// Expiry dates against an injected clock: the classes, the reminder's text, the rows' colours as the day
+// turns, and the reminder's click showing the servers due first.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/server_catalogue.h"
+#include "app/server_expiry.h"
+#include "runtime/form_model.h"
+#include "ui/forms.h"
+
+namespace {
+
+using app::ExpiryClass;
+constexpr runtime::DateTimeValue kNow{2026, 12, 8, 10, 0, 0};
+
+TEST(ServerExpiry, ClassesAgainstTheClock) {
+    struct Case { const char* expiry; ExpiryClass expected; };
+    const Case cases[] = {
+        {"2020/1/1", ExpiryClass::kLapsed},                  // long past
+        {"2026/12/8 9:59:00", ExpiryClass::kLapsed},         // a minute ago
+        {"2026/12/8 10:00:00", ExpiryClass::kDueSoon},       // now
+        {"2026/12/9", ExpiryClass::kDueSoon},                // tomorrow at midnight
+        {"2026-12-15 9:05", ExpiryClass::kDueSoon},          // within 7 days, the other date form, no seconds
+        {"2026/12/15 10:00:00", ExpiryClass::kDueSoon},      // 7 days exactly
+        {"2026/12/15 10:01:00", ExpiryClass::kNone},         // 7 days and a minute
+        {" 2027/3/1 14:05:09 ", ExpiryClass::kNone},         // later, blanks around
+        {"", ExpiryClass::kNone}, {"明天", ExpiryClass::kNone}, {"2026/13/1", ExpiryClass::kNone},
+        {"0000/1/1", ExpiryClass::kNone}, {"99999/1/1", ExpiryClass::kNone},
+        {"1899/12/31", ExpiryClass::kNone},                  // before 1900
+        {"2026/2/30", ExpiryClass::kNone},                   // a day that does not exist
+    };
+    for (const Case& c : cases) EXPECT_EQ(app::ClassifyExpiry(c.expiry, kNow), c.expected) << c.expiry;
+}
+
+TEST(ServerExpiry, TheReminderSaysWhatIsDueAndLeavesOutWhatIsNot) {
+    EXPECT_EQ(app::ReminderText({2, 3}), "2 台服务器已过期，3 台服务器将在 7 天内到期");
+    EXPECT_EQ(app::ReminderText({1, 0}), "1 台服务器已过期");
+    EXPECT_EQ(app::ReminderText({0, 12}), "12 台服务器将在 7 天内到期");
+    EXPECT_EQ(app::ReminderText({0, 0}), "");
+}
+
+TEST(ServerExpiry, RowsTakeTheirColoursAndTheDayTurningChangesThem) {
+    runtime::ModelForm main(ui::MainWindowSpec());
+    main.Open();
+    const std::vector<catalogue::ServerEntry> servers = {
+        {"10.0.0.1", "1", "u", "p", "ok", "2027/1/1"},      {"10.0.0.2", "2", "u", "p", "soon", "2026/12/10"},
+        {"10.0.0.3", "3", "u", "p", "gone", "2026/12/1"},   {"10.0.0.4", "4", "u", "p", "odd", "下个月"},
+        {"10.0.0.5", "5", "u", "p", "next", "2026/12/16 9:00"},
+    };
+    main.SetListRows(app::kServerList, app::ServerListRows(servers, &kNow));
+    auto colours = [&] {
+        std::vector<std::int32_t> all;
+        for (int row = 0; row < main.ListRowCount(app::kServerList); ++row) all.push_back(main.ListRowColour(app::kServerList, row));
+        return all;
+    };
+    const std::int32_t plain = runtime::kListColour, red = app::kLapsedColour, orange = app::kDueSoonColour;
+    EXPECT_EQ(colours(), (std::vector<std::int32_t>{plain, orange, red, plain, plain}));
+
+    // Two days later: "soon" has lapsed and "next" is due.
+    app::ExpiryCounts counts = app::ColourServerList(main, {2026, 12, 10, 12, 0, 0});
+    EXPECT_EQ(colours(), (std::vector<std::int32_t>{plain, red, red, plain, orange}));
+    EXPECT_EQ(counts.lapsed, 2);
+    EXPECT_EQ(counts.dueSoon, 1);
+
+    // The reminder clicked: sorted by expiry, oldest first (an unreadable date counts as the oldest), the
+    // first server due selected; the colours went with their rows.
+    app::ShowDueServers(main, {2026, 12, 10, 12, 0, 0});
+    std::vector<std::string> notes;
+    for (int row = 0; row < 5; ++row) notes.push_back(main.ListCell(app::kServerList, row, app::kColumnNote));
+    EXPECT_EQ(notes, (std::vector<std::string>{"odd", "gone", "soon", "next", "ok"}));
+    EXPECT_EQ(main.ListSelectedRow(app::kServerList), 1);
+    EXPECT_EQ(colours(), (std::vector<std::int32_t>{plain, red, red, orange, plain}));
+}
+
+TEST(ServerExpiry, TheNextDayBeginsAtMidnight) {
+    EXPECT_EQ(app::MillisecondsToNextDay({2026, 12, 8, 0, 0, 0}), 86400000);
+    EXPECT_EQ(app::MillisecondsToNextDay({2026, 12, 8, 23, 59, 59}), 1000);
+    EXPECT_EQ(app::MillisecondsToNextDay({2026, 12, 8, 12, 0, 0}), 43200000);
+}
+
+}  // namespace
