@@ -57,15 +57,17 @@ protected:
         if (!dialog) return nullptr;
         EXPECT_EQ(GetWindow(dialog, GW_OWNER), main_);
         EXPECT_TRUE(WaitUntil([&] { return !IsEnabled(main_); }, kReactTimeout)) << "MainWindow not disabled";
-        // Keys go to the active window: the person presses Esc once the dialog has come up in front.
+        // Keys go to the focus of the active window: the person presses Esc once the dialog has come up in
+        // front with the keyboard in it (on a busy machine the focus can follow the activation a little later).
         EXPECT_TRUE(WaitUntil(
             [&] {
                 GUITHREADINFO info = {};
                 info.cbSize = sizeof info;
-                return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndActive == dialog;
+                return GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndActive == dialog &&
+                       (info.hwndFocus == dialog || IsChild(dialog, info.hwndFocus));
             },
             kReactTimeout))
-            << "the dialog did not become the active window";
+            << "the dialog did not become the active window with the keyboard";
         ExpectCentredOver(dialog, main_);
         return dialog;
     }
