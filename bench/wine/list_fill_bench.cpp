@@ -181,6 +181,35 @@ bool Sorting(runtime::Win32Form& form, const std::vector<runtime::ListRow>& rows
     return right;
 }
 
+// What the session monitor's first pass and the day watch do to a full, shown list: the state column of every
+// row written, every row recoloured, and (the monitor again) a file that is not there deleted for each row.
+void RowWrites(runtime::Win32Form& form, const std::vector<runtime::ListRow>& rows, const std::wstring& scratch,
+               int runs) {
+    Figures states, colours, deletes;
+    for (int run = 0; run < runs; ++run) {
+        form.SetListRows(app::kServerList, rows);
+        UpdateWindow(form.Handle());
+        Pump();
+        const int count = static_cast<int>(rows.size());
+        double start = NowMs();
+        for (int row = 0; row < count; ++row) form.SetListCell(app::kServerList, row, app::kColumnState, "-----");
+        states.Add(NowMs() - start);
+        start = NowMs();
+        for (int row = 0; row < count; ++row) form.SetListRowColour(app::kServerList, row, row % 2 ? 0xC8 : 0x70D2);
+        colours.Add(NowMs() - start);
+        start = NowMs();
+        for (int row = 0; row < count; ++row) {
+            DeleteFileW((scratch + L"\\absent-" + std::to_wstring(row) + L".rdp").c_str());
+        }
+        deletes.Add(NowMs() - start);
+        Pump();
+    }
+    std::printf("  every row of the full list changed one at a time:\n");
+    Print("  SetListCell, the state column", states);
+    Print("  SetListRowColour, a new colour", colours);
+    Print("  DeleteFileW of a missing file, one a row", deletes);
+}
+
 // Scrolling the full, shown list from the top to the bottom a page at a time, each page painted at once:
 // with the rows in the list's own colour, and with every row coloured by its expiry (red and dark orange in
 // turn), the way the expiry rows are drawn. Prints both and their ratio.
@@ -207,15 +236,14 @@ void Scrolling(runtime::Win32Form& form, const std::vector<runtime::ListRow>& ro
             figures->Add(NowMs() - start);
         }
     }
-    std::printf("  scrolling the full list top to bottom, a page at a time, each page painted:
-");
+    std::printf("  scrolling the full list top to bottom, a page at a time, each page painted:\n");
     Print("  rows in the list's own colour", plain);
     Print("  every row coloured by its expiry", colour);
     std::printf("    coloured / plain (medians): %.2f\n", colour.Median() / plain.Median());
 }
 
 // (a) The fill in this process.
-bool InProcess(const std::vector<runtime::ListRow>& rows, int runs) {
+bool InProcess(const std::vector<runtime::ListRow>& rows, const std::wstring& scratch, int runs) {
     runtime::Win32Form form(ui::MainWindowSpec());
     if (!form.Create()) {
         std::fprintf(stderr, "could not create MainWindow\n");
@@ -395,6 +423,7 @@ bool InProcess(const std::vector<runtime::ListRow>& rows, int runs) {
     Print("  LVM_SETITEMTEXTW, the other non-empty cells", texts);
     right = Sorting(form, rows, runs) && right;
     Scrolling(form, rows, runs);
+    RowWrites(form, rows, scratch, runs);
     form.Close();
     Pump();
     return right;
@@ -670,9 +699,9 @@ int main() {
     InitCommonControlsEx(&controls);
 
     const std::vector<catalogue::ServerEntry> entries = bench::MakeServerEntries(servers);
-    bool right = InProcess(app::ServerListRows(entries), runs);
+    CreateDirectoryW(positional[0].c_str(), nullptr);
+    bool right = InProcess(app::ServerListRows(entries), positional[0], runs);
     if (positional.size() > 1) {
-        CreateDirectoryW(positional[0].c_str(), nullptr);
         right = Program(std::vector<std::wstring>(positional.begin() + 1, positional.end()), positional[0], entries,
                         runs) &&
                 right;

@@ -36,10 +36,21 @@ constexpr int kMenuDelete = 3;
 
 std::string Cell(const Form& mainWindow, int row, int column) { return mainWindow.ListCell(kServerList, row, column); }
 
-// Whether row `row` of the server list holds exactly `expected` (read cell by cell: reading the whole list
-// back would cost as much as filling it).
+// Whether two rows show the same server. The connection state and the colour are left out: the session
+// monitor and the day watch rewrite them on rows at any time, the loader's included.
+bool SameServerRow(const runtime::ListRow& a, const runtime::ListRow& b) {
+    if (a.value != b.value || a.cells.size() != b.cells.size()) return false;
+    for (size_t column = 0; column < a.cells.size(); ++column) {
+        if (column != static_cast<size_t>(kColumnState) && a.cells[column] != b.cells[column]) return false;
+    }
+    return true;
+}
+
+// Whether row `row` of the server list shows the server of `expected` (read cell by cell: reading the whole
+// list back would cost as much as filling it).
 bool ListRowIs(const Form& mainWindow, int row, const runtime::ListRow& expected) {
     for (size_t column = 0; column < expected.cells.size(); ++column) {
+        if (static_cast<int>(column) == kColumnState) continue;
         if (Cell(mainWindow, row, static_cast<int>(column)) != expected.cells[column]) return false;
     }
     return mainWindow.ListRowValue(kServerList, row) == expected.value;
@@ -80,8 +91,8 @@ void LoadServerListAtStartup(LoaderContext& context, Form& mainWindow, size_t pa
         bool stillOurs = true;
         context.OnUiThread([&] {
             if (done == 0) {
-                stillOurs = mainWindow.ListRowCount(kServerList) == static_cast<int>(before.size()) &&
-                            mainWindow.ListRows(kServerList) == before;
+                const std::vector<runtime::ListRow> held = mainWindow.ListRows(kServerList);
+                stillOurs = std::equal(held.begin(), held.end(), before.begin(), before.end(), SameServerRow);
                 if (stillOurs) mainWindow.SetListRows(kServerList, part);
                 return;
             }

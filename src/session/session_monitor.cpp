@@ -59,6 +59,7 @@ bool SessionMonitor::Pass() {
         if (stopped()) return;
         const bool connecting = services_.connectInProgress && *services_.connectInProgress == 1;
         const std::vector<runtime::ListRow> now = main_.ListRows(kList);
+        size_t leftovers = kLeftoverFilesPerPass;
         if (sessions.empty()) {
             rows = now;
             found.assign(rows.size(), 0);
@@ -75,9 +76,17 @@ bool SessionMonitor::Pass() {
             if (connecting) continue;
             if (state != kNotConnected) main_.SetListCell(kList, row, kStateColumn, kNotConnected);
             const std::string file = ConnectionFileOfNote(Cell(rows[i], kNoteColumn));
-            // The first time a row is seen without a session its file goes (left by an earlier run), and again
-            // whenever a session of it has ended or a connect wrote it meanwhile.
-            if (checked_.insert(file).second || watched_.erase(file) > 0) {
+            // The file goes whenever a session of it has ended or a connect wrote it meanwhile, and the first
+            // time the row is seen without a session (left by an earlier run). Those first looks are spread
+            // over passes: each deletion is a trip to the file system on this thread, and a long list at
+            // start-up would freeze the window for as long as they all take.
+            bool remove = watched_.erase(file) > 0;
+            if (!remove && leftovers > 0 && !checked_.contains(file)) {
+                --leftovers;
+                remove = true;
+            }
+            if (remove) {
+                checked_.insert(file);
                 if (services_.deleteFile) services_.deleteFile(file);
             }
         }

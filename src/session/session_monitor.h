@@ -10,6 +10,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -21,6 +22,8 @@
 namespace session {
 
 inline constexpr char kNotConnected[] = "-----";
+// Files of earlier runs a pass deletes at most (the rest in the passes after it).
+inline constexpr size_t kLeftoverFilesPerPass = 32;
 
 struct MonitorServices {
     std::atomic<int>* stop = nullptr;               // 1 ends the monitor at its next look

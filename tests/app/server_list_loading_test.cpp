@@ -136,7 +136,7 @@ TEST_F(ServerListLoadingTest, ARefillBeforeOrBetweenPartsEndsTheLoading) {
         ASSERT_TRUE(database_.Execute("delete from Server"));
         main_.SetListRows(kList, {{{"stale", "", "1"}, 7}, {{"stale", "", "2"}, 8}});
         std::vector<ServerEntry> servers = AddServers(8);
-        app::ServerCatalogue catalogue({&database_, &lock_, nullptr, nullptr});
+        app::ServerCatalogue catalogue({&database_, &lock_, nullptr, nullptr, {}});
         ui_.rowsAfterTurn.clear();
         ui_.afterTurn = c.afterTurn;
         ui_.between = [&] {
@@ -148,6 +148,29 @@ TEST_F(ServerListLoadingTest, ARefillBeforeOrBetweenPartsEndsTheLoading) {
         Load(3);
         EXPECT_EQ(ui_.rowsAfterTurn, c.rowsAfterTurn);
         EXPECT_EQ(main_.ListRows(kList), app::ServerListRows(servers));
+    }
+}
+
+// The session monitor writes the connection state into rows and the day watch recolours them at any time,
+// the rows the loader is still adding to included; neither is the person changing the list. The state a
+// part overwrote comes back with the monitor's next pass.
+TEST_F(ServerListLoadingTest, StateAndColourWrittenBetweenPartsDoNotEndTheLoading) {
+    const std::vector<ServerEntry> servers = AddServers(8);
+    for (size_t afterTurn : {1, 2, 3}) {
+        SCOPED_TRACE(afterTurn);
+        main_.SetListRows(kList, {{{"stale", "", "1"}, 7}, {{"stale", "", "2"}, 8}});
+        ui_.rowsAfterTurn.clear();
+        ui_.afterTurn = afterTurn;
+        ui_.between = [&] {
+            for (int row = 0; row < main_.ListRowCount(kList); ++row) {
+                main_.SetListCell(kList, row, app::kColumnState, row == 0 ? "已连接" : "-----");
+                main_.SetListRowColour(kList, row, 0x0000C8);
+            }
+        };
+        Load(3);
+        EXPECT_EQ(ui_.rowsAfterTurn, (std::vector<int>{2, 3, 6, 8}));
+        EXPECT_EQ(ListColumn(app::kColumnIp).size(), 8u);
+        EXPECT_EQ(ListColumn(app::kColumnNumber), Numbers(8));
     }
 }
 

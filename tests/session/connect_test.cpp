@@ -170,6 +170,38 @@ TEST_F(MonitorTest, PassesMarkRowsAndDeleteTheFilesOfEndedSessions) {
     EXPECT_FALSE(Pass());
 }
 
+// A long list: all rows are marked in the first pass, but the files of earlier runs are deleted a few per pass,
+// each once, while the file of an ended session goes in the pass that sees it ended.
+TEST_F(MonitorTest, FilesOfEarlierRunsAreDeletedAFewAPass) {
+    const size_t servers = 2 * session::kLeftoverFilesPerPass + 5;
+    std::vector<catalogue::ServerEntry> entries;
+    for (size_t i = 0; i < servers; ++i) entries.push_back({"10.0.0.1", "1", "u", "p", "s" + std::to_string(i), ""});
+    main.SetListRows(kList, app::ServerListRows(entries));
+    const std::string last = "C:\\Windows\\Temp\\s" + std::to_string(servers - 1) + ".rdp";
+    monitor->WatchFile(last);
+
+    std::string allMarked;
+    for (size_t i = 0; i < servers; ++i) allMarked += "[-----]";
+
+    std::vector<size_t> perPass;
+    std::vector<std::string> all;
+    for (int pass = 0; pass < 4; ++pass) {
+        deleted.clear();
+        ASSERT_TRUE(Pass());
+        if (pass == 0) {
+            EXPECT_EQ(States(), allMarked);
+            EXPECT_NE(std::find(deleted.begin(), deleted.end(), last), deleted.end());
+        }
+        perPass.push_back(deleted.size());
+        all.insert(all.end(), deleted.begin(), deleted.end());
+    }
+    const size_t n = session::kLeftoverFilesPerPass;
+    EXPECT_EQ(perPass, (std::vector<size_t>{n + 1, n, servers - 2 * n - 1, 0}));
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(std::unique(all.begin(), all.end()), all.end()) << "a file deleted twice";
+    EXPECT_EQ(all.size(), servers);
+}
+
 // The list refilled while a pass looks at the titles: rows that are no longer the servers looked at are
 // left alone, the others are marked.
 TEST_F(MonitorTest, RowsReplacedDuringAPassAreLeftAlone) {
