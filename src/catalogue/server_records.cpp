@@ -3,6 +3,7 @@
 #include "catalogue/server_records.h"
 
 #include <cstddef>
+#include <string_view>
 #include <utility>
 
 #include "runtime/text_codec.h"
@@ -13,28 +14,16 @@ namespace {
 const char kMyServer[] = "我的服务器";
 const char kFullWidthSpace[] = "\xA1\xA1";
 
-// The length in bytes of the GBK character that starts at text[pos]: 2 for a lead byte with a byte after
-// it, otherwise 1.
-size_t CharLength(const std::string& text, size_t pos) {
+// The GBK character that starts at text[pos]: two bytes for a lead byte with a byte after it, otherwise one.
+// (These run for every row of the server list several times a second: they make no copies.)
+std::string_view CharAt(std::string_view text, size_t pos) {
     unsigned char byte = static_cast<unsigned char>(text[pos]);
-    if (byte >= 0x81 && byte <= 0xFE && pos + 1 < text.size()) return 2;
-    return 1;
+    return text.substr(pos, byte >= 0x81 && byte <= 0xFE && pos + 1 < text.size() ? 2 : 1);
 }
 
-// The text cut into its GBK characters, each one or two bytes.
-std::vector<std::string> SplitChars(const std::string& text) {
-    std::vector<std::string> chars;
-    for (size_t pos = 0; pos < text.size();) {
-        size_t length = CharLength(text, pos);
-        chars.push_back(text.substr(pos, length));
-        pos += length;
-    }
-    return chars;
-}
+bool IsBlank(std::string_view ch) { return ch == " " || ch == kFullWidthSpace; }
 
-bool IsBlank(const std::string& ch) { return ch == " " || ch == kFullWidthSpace; }
-
-bool IsForbiddenInFileName(const std::string& ch) {
+bool IsForbiddenInFileName(std::string_view ch) {
     if (ch.size() != 1) return false;
     unsigned char byte = static_cast<unsigned char>(ch[0]);
     if (byte < 0x20 || byte == 0x7F) return true;
@@ -71,14 +60,16 @@ std::string IpPortCondition(const std::string& ip, const std::string& port) {
 }  // namespace
 
 std::string TrimBlanks(const std::string& gbk) {
-    std::vector<std::string> chars = SplitChars(gbk);
-    size_t first = 0;
-    size_t end = chars.size();
-    while (first < end && IsBlank(chars[first])) ++first;
-    while (end > first && IsBlank(chars[end - 1])) --end;
-    std::string result;
-    for (size_t i = first; i < end; ++i) result += chars[i];
-    return result;
+    size_t first = gbk.size(), end = 0;
+    for (size_t pos = 0; pos < gbk.size();) {
+        const std::string_view ch = CharAt(gbk, pos);
+        if (!IsBlank(ch)) {
+            if (first == gbk.size()) first = pos;
+            end = pos + ch.size();
+        }
+        pos += ch.size();
+    }
+    return first < end ? gbk.substr(first, end - first) : std::string();
 }
 
 int ClassicRandom::Next() {
@@ -100,10 +91,18 @@ std::string NoteForAdd(const std::string& typed) {
 std::string NoteForModify(const std::string& typed) { return typed.empty() ? std::string(kMyServer) : typed; }
 
 std::string ConnectionFileName(const std::string& note) {
+    const std::string trimmed = TrimBlanks(note);
     std::string name;
-    for (const std::string& ch : SplitChars(TrimBlanks(note))) {
+    name.reserve(trimmed.size());
+    for (size_t pos = 0; pos < trimmed.size();) {
+        const std::string_view ch = CharAt(trimmed, pos);
+        pos += ch.size();
         if (ch == " ") continue;
-        name += IsForbiddenInFileName(ch) ? std::string("_") : ch;
+        if (IsForbiddenInFileName(ch)) {
+            name += '_';
+        } else {
+            name += ch;
+        }
     }
     return name;
 }

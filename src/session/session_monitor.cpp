@@ -59,34 +59,36 @@ bool SessionMonitor::Pass() {
         if (stopped()) return;
         const bool connecting = services_.connectInProgress && *services_.connectInProgress == 1;
         const std::vector<runtime::ListRow> now = main_.ListRows(kList);
+        // Without session windows the rows were not taken before: they are the rows as they are now.
+        const std::vector<runtime::ListRow>& looked = sessions.empty() ? now : rows;
         size_t leftovers = kLeftoverFilesPerPass;
-        if (sessions.empty()) {
-            rows = now;
-            found.assign(rows.size(), 0);
-        }
-        for (size_t i = 0; i < rows.size() && i < now.size(); ++i) {
+        for (size_t i = 0; i < looked.size() && i < now.size(); ++i) {
             const int row = static_cast<int>(i);
-            if (!SameServer(now[i], rows[i])) continue;
-            const std::string state = Cell(now[i], kStateColumn);
-            if (found[i]) {
+            if (!SameServer(now[i], looked[i])) continue;
+            const std::string& state = Cell(now[i], kStateColumn);
+            const std::string& note = Cell(now[i], kNoteColumn);
+            if (!sessions.empty() && found[i]) {
                 if (state != kConnected) main_.SetListCell(kList, row, kStateColumn, kConnected);
-                watched_.insert(ConnectionFileOfNote(Cell(rows[i], kNoteColumn)));
+                watched_.insert(ConnectionFileOfNote(note));
                 continue;
             }
             if (connecting) continue;
             if (state != kNotConnected) main_.SetListCell(kList, row, kStateColumn, kNotConnected);
-            const std::string file = ConnectionFileOfNote(Cell(rows[i], kNoteColumn));
             // The file goes whenever a session of it has ended or a connect wrote it meanwhile, and the first
             // time the row is seen without a session (left by an earlier run). Those first looks are spread
             // over passes: each deletion is a trip to the file system on this thread, and a long list at
-            // start-up would freeze the window for as long as they all take.
+            // start-up would freeze the window for as long as they all take. The file's name is made only
+            // when it may go: this runs for every row five times a second.
+            const bool firstLook = leftovers > 0 && !checked_.contains(note);
+            if (!firstLook && watched_.empty()) continue;
+            const std::string file = ConnectionFileOfNote(note);
             bool remove = watched_.erase(file) > 0;
-            if (!remove && leftovers > 0 && !checked_.contains(file)) {
+            if (!remove && firstLook) {
                 --leftovers;
                 remove = true;
             }
             if (remove) {
-                checked_.insert(file);
+                checked_.insert(note);
                 if (services_.deleteFile) services_.deleteFile(file);
             }
         }

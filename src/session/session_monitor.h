@@ -15,6 +15,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "runtime/form_runtime.h"
@@ -51,7 +52,7 @@ private:
     runtime::Form& main_;
     MonitorServices services_;
     // Used on the user-interface thread only.
-    std::set<std::string> checked_;  // files of rows seen at least once without a session
+    std::unordered_set<std::string> checked_;  // notes of rows whose file was deleted at least once
     std::set<std::string> watched_;  // files to delete when their session is not (or no longer) there
 };
 
