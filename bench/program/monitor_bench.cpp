@@ -36,7 +36,7 @@ void Passes(int rows, int sessionWindows, int runs) {
     for (int i = 0; i < rows; ++i)
         servers.push_back({"10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256), "3389", "u", "p",
                            "服务器 " + std::to_string(i), ""});
-    main.SetListRows("超级列表框1", app::ServerListRows(servers));
+    main.SetListRows(app::kServerList, app::ServerListRows(servers));
 
     std::vector<std::string> titles;
     for (int i = 0; i < 300 - sessionWindows; ++i) titles.push_back("窗口 " + std::to_string(i) + " - 某个程序");

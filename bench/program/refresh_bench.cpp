@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::mutex lock;
-    app::ServerCatalogue catalogue({&database, &lock, nullptr, nullptr});
+    app::ServerCatalogue catalogue({&database, &lock, nullptr, nullptr, {}});
     runtime::ModelForm window(ui::MainWindowSpec());
     window.Open();
     SameThread ui;

@@ -192,7 +192,7 @@ void RowWrites(runtime::Win32Form& form, const std::vector<runtime::ListRow>& ro
         Pump();
         const int count = static_cast<int>(rows.size());
         double start = NowMs();
-        for (int row = 0; row < count; ++row) form.SetListCell(app::kServerList, row, app::kColumnState, "-----");
+        for (int row = 0; row < count; ++row) form.SetListCell(app::kServerList, row, app::kColumnState, app::kNotConnectedState);
         states.Add(NowMs() - start);
         start = NowMs();
         for (int row = 0; row < count; ++row) form.SetListRowColour(app::kServerList, row, row % 2 ? 0xC8 : 0x70D2);

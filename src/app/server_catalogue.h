@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/server_list.h"
 #include "app/server_list_sort.h"
 #include "app/startup_loader.h"
 #include "catalogue/config_database.h"
@@ -15,20 +16,6 @@
 #include "runtime/form_runtime.h"
 
 namespace app {
-
-// The server list of MainWindow and its columns.
-inline constexpr char kServerList[] = "超级列表框1";
-enum ServerListColumn {
-    kColumnUser = 0,      // hidden
-    kColumnPassword = 1,  // hidden
-    kColumnNumber = 2,    // 1 .. n from the top
-    kColumnState = 3,     // "", "已连接" or "-----"
-    kColumnIp = 4,
-    kColumnPort = 5,
-    kColumnNote = 6,
-    kColumnExpiry = 7,
-};
-inline constexpr char kConnectedState[] = "已连接";
 
 // The list rows of `servers` in their order: sequence numbers 1 .. n, empty state cells, item value 0, and,
 // when `now` is given, each row in the colour of its expiry class (server_expiry.h).

@@ -6,14 +6,13 @@
 #include <string_view>
 #include <utility>
 
+#include "app/server_list.h"
 #include "runtime/date_time.h"
 
 namespace app {
 namespace {
 
 constexpr double kTolerance = 1e-7;
-const char kServerList[] = "超级列表框1";
-constexpr int kNumberColumn = 2;  // 序号
 
 // The text without blanks at either end: ASCII space and tab, and the full-width space (GBK A1 A1). The
 // text is walked a character at a time so that the second byte of a double-byte character is never taken
@@ -163,12 +162,12 @@ void SortServerList(runtime::Form& window, const std::string& list, int column, 
     std::vector<runtime::ListRow> sorted;
     sorted.reserve(rows.size());
     int newSelected = -1;
-    const bool numbered = window.ListColumnCount(list) > kNumberColumn;
+    const bool numbered = window.ListColumnCount(list) > kColumnNumber;
     for (size_t i = 0; i < order.size(); ++i) {
         runtime::ListRow row = std::move(rows[static_cast<size_t>(order[i])]);
         if (numbered) {
-            if (row.cells.size() <= static_cast<size_t>(kNumberColumn)) row.cells.resize(kNumberColumn + 1);
-            row.cells[kNumberColumn] = std::to_string(i + 1);
+            if (row.cells.size() <= static_cast<size_t>(kColumnNumber)) row.cells.resize(kColumnNumber + 1);
+            row.cells[kColumnNumber] = std::to_string(i + 1);
         }
         if (order[i] == selected) newSelected = static_cast<int>(i);
         sorted.push_back(std::move(row));

@@ -1,11 +1,11 @@
 #include "session/connect.h"
 
+#include "app/server_list.h"
+
 namespace session {
 namespace {
 
-constexpr char kList[] = "超级列表框1";
-constexpr int kStateColumn = 3;
-constexpr char kConnected[] = "已连接";
+using app::kServerList;
 constexpr int kWriteAttempts = 10;
 constexpr std::uint32_t kWaitAfterStart = 2000;  // the monitor leaves rows and files alone meanwhile
 
@@ -43,10 +43,10 @@ bool WriteConnectionFile(const std::string& path, const std::string& text, const
 
 void ConnectSelectedServer(runtime::Form& mainWindow, const ConnectServices& services) {
     Raised inProgress(services.connectInProgress);
-    const int row = mainWindow.ListSelectedRow(kList);
+    const int row = mainWindow.ListSelectedRow(kServerList);
     if (row < 0) return;
     const ServerCells server = ServerCellsOfRow(mainWindow, row);
-    if (mainWindow.ListCell(kList, row, kStateColumn) == kConnected) {
+    if (mainWindow.ListCell(kServerList, row, app::kColumnState) == app::kConnectedState) {
         if (services.activateSessionWindow)
             services.activateSessionWindow(SessionWindowTitle(server.note, server.ip, server.port));
         return;
@@ -68,7 +68,7 @@ void ConnectSelectedServer(runtime::Form& mainWindow, const ConnectServices& ser
 void BindConnect(runtime::Form& mainWindow, ConnectServices services) {
     auto connect = [&mainWindow, services](const runtime::FormEventArgs&) { ConnectSelectedServer(mainWindow, services); };
     mainWindow.On(kConnectButton, runtime::FormEvent::Click, connect);
-    mainWindow.On(kList, runtime::FormEvent::DoubleClick, connect);
+    mainWindow.On(kServerList, runtime::FormEvent::DoubleClick, connect);
 }
 
 }  // namespace session

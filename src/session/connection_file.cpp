@@ -4,6 +4,7 @@
 #include <map>
 #include <utility>
 
+#include "app/server_list.h"
 #include "catalogue/server_records.h"
 #include "profile/connection_profile.h"
 #include "runtime/text_codec.h"
@@ -11,7 +12,6 @@
 namespace session {
 namespace {
 
-constexpr char kList[] = "超级列表框1";
 
 // What one line is made from: the profile's stored texts of the live form, the slider and the box, the server.
 struct Inputs {
@@ -130,8 +130,9 @@ const std::vector<Line>& Lines() {
 }  // namespace
 
 ServerCells ServerCellsOfRow(const runtime::Form& mainWindow, int row) {
-    auto cell = [&](int column) { return mainWindow.ListCell(kList, row, column); };
-    return {cell(0), cell(1), cell(4), cell(5), cell(6)};
+    auto cell = [&](int column) { return mainWindow.ListCell(app::kServerList, row, column); };
+    return {cell(app::kColumnUser), cell(app::kColumnPassword), cell(app::kColumnIp), cell(app::kColumnPort),
+            cell(app::kColumnNote)};
 }
 
 std::string LineValue(const std::string& text) {

@@ -1,13 +1,13 @@
 #include "session/session_monitor.h"
 
+#include "app/server_list.h"
 #include "session/connection_file.h"
 
 namespace session {
 namespace {
 
-constexpr char kList[] = "超级列表框1";
-constexpr int kStateColumn = 3, kIpColumn = 4, kPortColumn = 5, kNoteColumn = 6;
-constexpr char kConnected[] = "已连接";
+using app::kColumnIp, app::kColumnNote, app::kColumnPort, app::kColumnState, app::kServerList;
+using app::kConnectedState, app::kNotConnectedState;
 constexpr char kClientTitle[] = " - 远程桌面连接";
 constexpr std::uint32_t kPassInterval = 200;
 
@@ -18,7 +18,7 @@ const std::string& Cell(const runtime::ListRow& row, int column) {
 
 // Whether two rows are the same server: note, address and port.
 bool SameServer(const runtime::ListRow& a, const runtime::ListRow& b) {
-    for (int column : {kNoteColumn, kIpColumn, kPortColumn})
+    for (int column : {kColumnNote, kColumnIp, kColumnPort})
         if (Cell(a, column) != Cell(b, column)) return false;
     return true;
 }
@@ -43,12 +43,12 @@ bool SessionMonitor::Pass() {
     // The rows, taken on the user-interface thread. Without any session window no row can be found, so the
     // rows need not be taken first: the one turn below looks at them as they are then.
     std::vector<runtime::ListRow> rows;
-    if (!sessions.empty() && !services_.onUiThread([&] { rows = main_.ListRows(kList); })) return false;
+    if (!sessions.empty() && !services_.onUiThread([&] { rows = main_.ListRows(kServerList); })) return false;
     std::vector<char> found(rows.size());
     if (!sessions.empty()) {
         for (size_t i = 0; i < rows.size(); ++i) {
             const std::string title =
-                SessionWindowTitle(Cell(rows[i], kNoteColumn), Cell(rows[i], kIpColumn), Cell(rows[i], kPortColumn));
+                SessionWindowTitle(Cell(rows[i], kColumnNote), Cell(rows[i], kColumnIp), Cell(rows[i], kColumnPort));
             found[i] = sessions.find(title) != std::string::npos;
         }
     }
@@ -58,22 +58,22 @@ bool SessionMonitor::Pass() {
     return services_.onUiThread([&] {
         if (stopped()) return;
         const bool connecting = services_.connectInProgress && *services_.connectInProgress == 1;
-        const std::vector<runtime::ListRow> now = main_.ListRows(kList);
+        const std::vector<runtime::ListRow> now = main_.ListRows(kServerList);
         // Without session windows the rows were not taken before: they are the rows as they are now.
         const std::vector<runtime::ListRow>& looked = sessions.empty() ? now : rows;
         size_t leftovers = kLeftoverFilesPerPass;
         for (size_t i = 0; i < looked.size() && i < now.size(); ++i) {
             const int row = static_cast<int>(i);
             if (!SameServer(now[i], looked[i])) continue;
-            const std::string& state = Cell(now[i], kStateColumn);
-            const std::string& note = Cell(now[i], kNoteColumn);
+            const std::string& state = Cell(now[i], kColumnState);
+            const std::string& note = Cell(now[i], kColumnNote);
             if (!sessions.empty() && found[i]) {
-                if (state != kConnected) main_.SetListCell(kList, row, kStateColumn, kConnected);
+                if (state != kConnectedState) main_.SetListCell(kServerList, row, kColumnState, kConnectedState);
                 watched_.insert(ConnectionFileOfNote(note));
                 continue;
             }
             if (connecting) continue;
-            if (state != kNotConnected) main_.SetListCell(kList, row, kStateColumn, kNotConnected);
+            if (state != kNotConnectedState) main_.SetListCell(kServerList, row, kColumnState, kNotConnectedState);
             // The file goes whenever a session of it has ended or a connect wrote it meanwhile, and the first
             // time the row is seen without a session (left by an earlier run). Those first looks are spread
             // over passes: each deletion is a trip to the file system on this thread, and a long list at

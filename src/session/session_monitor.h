@@ -22,7 +22,6 @@
 
 namespace session {
 
-inline constexpr char kNotConnected[] = "-----";
 // Files of earlier runs a pass deletes at most (the rest in the passes after it).
 inline constexpr size_t kLeftoverFilesPerPass = 32;
 

@@ -115,7 +115,7 @@ protected:
     std::mutex lock_;
     LockCheckingDialogs dialogs_{lock_};
     std::vector<std::string> deleted_;
-    ServerCatalogue catalogue_{{&database_, &lock_, &dialogs_, [this](const std::string& path) { deleted_.push_back(path); }}};
+    ServerCatalogue catalogue_{{&database_, &lock_, &dialogs_, [this](const std::string& path) { deleted_.push_back(path); }, {}}};
     ModelForm main_{ui::MainWindowSpec()};
 };
 
