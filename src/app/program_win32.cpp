@@ -91,11 +91,6 @@ void RemoveTrayIcon() {
 }
 // ---------------------------------------------------------------------------------------------------------
 
-std::wstring wide(const std::string& gbk) {
-    std::u16string text = runtime::GbkToUtf16(gbk);
-    return std::wstring(text.begin(), text.end());
-}
-
 // The full path of this program's executable in UTF-16.
 std::wstring executablePath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -162,7 +157,7 @@ runtime::DateTimeValue LocalNow() {
 ServerCatalogue& Catalogue() {
     static ServerCatalogue* catalogue = new ServerCatalogue({&App().Database, &App().DatabaseLock, &Dialogs(),
                                                              [](const std::string& path) {
-                                                                 DeleteFileW(wide(path).c_str());
+                                                                 DeleteFileW(runtime::GbkToWide(path).c_str());
                                                              },
                                                              &LocalNow});
     return *catalogue;
@@ -335,7 +330,7 @@ void OnMainWindowCreated() {
     }
     HWND mainWindow = reinterpret_cast<HWND>(ui::MainWindowHandle());
     if (!opened) {
-        MessageBoxW(mainWindow, wide("数据库连接失败！").c_str(), wide("警告：").c_str(), MB_OK);
+        MessageBoxW(mainWindow, runtime::GbkToWide("数据库连接失败！").c_str(), runtime::GbkToWide("警告：").c_str(), MB_OK);
         std::exit(0);
     }
     if (!note.empty()) {
@@ -343,8 +338,8 @@ void OnMainWindowCreated() {
         // it was renamed and the file left as it is. The person should know, in case the file is not the one
         // they meant to keep.
         MessageBoxW(mainWindow,
-                    wide("config.MDB 旁的日志文件与数据库文件不符，已改名保存，数据库文件未作改动。\n\n" + note).c_str(),
-                    wide("警告：").c_str(), MB_OK | MB_ICONWARNING);
+                    runtime::GbkToWide("config.MDB 旁的日志文件与数据库文件不符，已改名保存，数据库文件未作改动。\n\n" + note).c_str(),
+                    runtime::GbkToWide("警告：").c_str(), MB_OK | MB_ICONWARNING);
     }
 
     HANDLE loader = CreateThread(nullptr, 0, &StartupLoaderThread, nullptr, 0, nullptr);
@@ -451,7 +446,7 @@ int RunProgram() {
         profile::SettingsServices settings;
         settings.save = {&state.Database, &state.DatabaseLock, &Dialogs()};
         settings.openWebPage = [](const std::string& address) {
-            ShellExecuteW(reinterpret_cast<HWND>(ui::MainWindowHandle()), L"open", wide(address).c_str(), nullptr,
+            ShellExecuteW(reinterpret_cast<HWND>(ui::MainWindowHandle()), L"open", runtime::GbkToWide(address).c_str(), nullptr,
                           nullptr, SW_SHOWNORMAL);
         };
         // The banner is the frameless window's title bar: a press there moves the window with the mouse.

@@ -19,11 +19,6 @@ constexpr int kFirstControlId = 1000;
 // closed box plus its open list.
 constexpr int kDropDownListHeight = 200;
 
-std::wstring Wide(const std::string& gbk) {
-    std::u16string text = GbkToUtf16(gbk);
-    return std::wstring(text.begin(), text.end());
-}
-
 std::string Gbk(const std::wstring& text) { return Utf16ToGbk(std::u16string(text.begin(), text.end())); }
 
 std::string WindowText(HWND handle) {
@@ -303,7 +298,7 @@ bool Win32Form::CreateControl(int index) {
     std::wstring caption = design.kind == ControlKind::Edit || design.kind == ControlKind::Label ||
                                    design.kind == ControlKind::Button || design.kind == ControlKind::CheckBox ||
                                    design.kind == ControlKind::RadioButton || design.kind == ControlKind::GroupBox
-                               ? Wide(design.caption)
+                               ? GbkToWide(design.caption)
                                : std::wstring();
     HWND handle = CreateWindowExW(extended, className, caption.c_str(), style, x, y, design.width, height, Handle(),
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)),
@@ -325,7 +320,7 @@ bool Win32Form::CreateControl(int index) {
         break;
     case ControlKind::DropDownList:
         for (const std::string& entry : design.entries) {
-            SendMessageW(handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
+            SendMessageW(handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(GbkToWide(entry).c_str()));
         }
         SendMessageW(handle, CB_SETCURSEL, static_cast<WPARAM>(design.selection), 0);
         // Windows sizes the closed box from the font, taller than the table's height: its selection field is
@@ -370,7 +365,7 @@ bool Win32Form::CreateControl(int index) {
                      LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
         for (size_t c = 0; c < design.columns.size(); ++c) {
             const ListColumn& column = design.columns[c];
-            std::wstring header = Wide(column.header);
+            std::wstring header = GbkToWide(column.header);
             LVCOLUMNW item{};
             item.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
             item.fmt = column.alignment == Alignment::Right    ? LVCFMT_RIGHT
@@ -385,7 +380,7 @@ bool Win32Form::CreateControl(int index) {
     }
     case ControlKind::TabControl:
         for (size_t page = 0; page < design.entries.size(); ++page) {
-            std::wstring text = Wide(design.entries[page]);
+            std::wstring text = GbkToWide(design.entries[page]);
             TCITEMW item{};
             item.mask = TCIF_TEXT;
             item.pszText = text.data();
@@ -786,7 +781,7 @@ HWND Need(HWND handle) {
 std::string Win32Form::DoText(int index) const { return WindowText(Need(controls_[index].handle)); }
 
 void Win32Form::DoSetText(int index, const std::string& text) {
-    SetWindowTextW(Need(controls_[index].handle), Wide(text).c_str());
+    SetWindowTextW(Need(controls_[index].handle), GbkToWide(text).c_str());
 }
 
 bool Win32Form::DoChecked(int index) const {
@@ -824,7 +819,7 @@ void Win32Form::DoSetEntries(int index, const std::vector<std::string>& entries)
     HWND handle = Need(controls_[index].handle);
     SendMessageW(handle, CB_RESETCONTENT, 0, 0);
     for (const std::string& entry : entries) {
-        SendMessageW(handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry).c_str()));
+        SendMessageW(handle, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(GbkToWide(entry).c_str()));
     }
     SendMessageW(handle, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 }
@@ -923,7 +918,7 @@ void Win32Form::AnswerCellText(int index, NMHDR& request) {
     if (item.iItem >= 0 && static_cast<size_t>(item.iItem) < control.rows.size()) {
         const std::vector<std::string>& cells = control.rows[static_cast<size_t>(item.iItem)].cells;
         if (item.iSubItem >= 0 && static_cast<size_t>(item.iSubItem) < cells.size()) {
-            control.cellText = Wide(cells[static_cast<size_t>(item.iSubItem)]);
+            control.cellText = GbkToWide(cells[static_cast<size_t>(item.iSubItem)]);
         }
     }
     // Into the asker's buffer when it gives one (cut to fit), else the list view reads it from here.
@@ -1081,7 +1076,7 @@ int Win32Form::DoShowMenu(int menuIndex) {
         if (design.items[i].empty()) {
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         } else {
-            AppendMenuW(menu, MF_STRING, i + 1, Wide(design.items[i]).c_str());
+            AppendMenuW(menu, MF_STRING, i + 1, GbkToWide(design.items[i]).c_str());
         }
     }
     POINT cursor{};
@@ -1107,7 +1102,7 @@ RECT Bounds(HWND handle) {
 std::string Win32Form::Caption() const { return Handle() ? WindowText(Handle()) : Design().caption; }
 
 void Win32Form::SetCaption(const std::string& caption) {
-    if (Handle()) SetWindowTextW(Handle(), Wide(caption).c_str());
+    if (Handle()) SetWindowTextW(Handle(), GbkToWide(caption).c_str());
 }
 
 int Win32Form::Left() const { return Bounds(Handle()).left; }
@@ -1173,12 +1168,12 @@ MessageAnswer Win32Dialogs::ShowMessage(const Message& message) {
     case MessageIcon::Information: type |= MB_ICONINFORMATION; break;
     case MessageIcon::None: break;
     }
-    std::wstring title = Wide(message.title.empty() ? std::string("信息：") : message.title);
+    std::wstring title = GbkToWide(message.title.empty() ? std::string("信息：") : message.title);
     // Owned by the window the person is working in (this thread's active window: the editor for its own
     // messages), else by the window these dialogs serve, so that the box never opens behind them.
     HWND owner = GetActiveWindow();
     if (!owner) owner = fallbackOwner_ ? fallbackOwner_() : nullptr;
-    int answer = MessageBoxW(owner, Wide(message.text).c_str(), title.c_str(), type);
+    int answer = MessageBoxW(owner, GbkToWide(message.text).c_str(), title.c_str(), type);
     return answer == IDOK ? MessageAnswer::Ok : MessageAnswer::Cancel;
 }
 

@@ -12,5 +12,10 @@ std::u16string GbkToUtf16(const std::string& gbk);
 std::string Utf16ToGbk(const std::u16string& text);
 // UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(const std::u16string& text);
+// GBK bytes as a wide string, for the system's W functions (UTF-16 on Windows).
+inline std::wstring GbkToWide(const std::string& gbk) {
+    const std::u16string text = GbkToUtf16(gbk);
+    return std::wstring(text.begin(), text.end());
+}
 
 }  // namespace runtime

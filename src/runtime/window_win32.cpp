@@ -11,11 +11,6 @@ constexpr wchar_t kClassName[] = L"QuillonWindow";
 // The private message RunOnUiThread sends: lParam points to the std::function to run.
 constexpr UINT kRunOnUiThreadMessage = WM_APP + 0x100;
 
-std::wstring wide(const std::string& gbk) {
-    std::u16string text = GbkToUtf16(gbk);
-    return std::wstring(text.begin(), text.end());
-}
-
 // The window class of every Window, registered by the first Create.
 ATOM classAtom = 0;
 
@@ -37,7 +32,7 @@ ATOM registerClass(WNDPROC procedure) {
 }  // namespace
 
 void SetDesignerName(HWND window, const std::string& gbkName) {
-    ATOM atom = GlobalAddAtomW(wide(gbkName).c_str());
+    ATOM atom = GlobalAddAtomW(GbkToWide(gbkName).c_str());
     if (atom) SetPropW(window, kDesignerNameProperty, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(atom)));
 }
 
@@ -56,7 +51,7 @@ bool Window::Create(const FrameDescription& description, WindowEvents events) {
     }
     // Created without WS_VISIBLE: the created event runs before the window is first shown.
     // The procedure takes this object from the creation parameters at WM_NCCREATE.
-    HWND handle = CreateWindowExW(description.extendedStyle, kClassName, wide(description.caption).c_str(),
+    HWND handle = CreateWindowExW(description.extendedStyle, kClassName, GbkToWide(description.caption).c_str(),
                                   description.style & ~WS_VISIBLE, x, y, description.width, description.height,
                                   description.owner, nullptr, GetModuleHandleW(nullptr), this);
     if (!handle) return false;
@@ -105,9 +100,9 @@ void ShowHandlerFailure(HWND window, const char* what) noexcept {
     if (showing) return;
     showing = true;
     try {
-        std::wstring text = wide(std::string("程序出错，刚才的操作没有完成：\n\n") + what);
+        std::wstring text = GbkToWide(std::string("程序出错，刚才的操作没有完成：\n\n") + what);
         HWND owner = window && IsWindow(window) ? GetAncestor(window, GA_ROOT) : nullptr;
-        MessageBoxW(owner, text.c_str(), wide("警告：").c_str(), MB_OK | MB_ICONERROR);
+        MessageBoxW(owner, text.c_str(), GbkToWide("警告：").c_str(), MB_OK | MB_ICONERROR);
     } catch (...) {
         // Out of memory for the text: nothing more can be said.
     }

@@ -11,11 +11,6 @@
 namespace session {
 namespace {
 
-std::wstring Wide(const std::string& gbk) {
-    std::u16string text = runtime::GbkToUtf16(gbk);
-    return std::wstring(text.begin(), text.end());
-}
-
 std::vector<std::uint8_t> Protect(const std::vector<std::uint8_t>& block, const std::u16string& description) {
     DATA_BLOB in{static_cast<DWORD>(block.size()), const_cast<BYTE*>(block.data())};
     DATA_BLOB out{0, nullptr};
@@ -27,7 +22,7 @@ std::vector<std::uint8_t> Protect(const std::vector<std::uint8_t>& block, const 
 }
 
 bool WriteWhole(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(runtime::GbkToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
@@ -38,7 +33,7 @@ bool WriteWhole(const std::string& path, const std::string& bytes) {
 // Started as a command line without a program path, as the system finds such a program; shown normally; no
 // handles inherited. The client is never waited for beyond its first readiness for input.
 bool StartClient(const std::string& commandLine) {
-    std::wstring command = Wide(commandLine);
+    std::wstring command = runtime::GbkToWide(commandLine);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -74,7 +69,7 @@ ConnectServices SystemConnectServices() {
 MonitorServices SystemMonitorServices() {
     MonitorServices services;
     services.windowTitles = &TopLevelWindowTitles;
-    services.deleteFile = [](const std::string& path) { DeleteFileW(Wide(path).c_str()); };
+    services.deleteFile = [](const std::string& path) { DeleteFileW(runtime::GbkToWide(path).c_str()); };
     services.pause = [](std::uint32_t milliseconds) { Sleep(milliseconds); };
     return services;
 }

@@ -30,7 +30,9 @@ HWND StartUntilLoaded(Process& program, const std::wstring& exe) {
     EXPECT_TRUE(program.Started()) << program.Error();
     HWND main = WaitForMainWindow(program);
     EXPECT_NE(main, nullptr);
-    if (main) EXPECT_TRUE(WaitUntil([&] { return GetPropW(main, L"QuillonLoaded") != nullptr; }, kReactTimeout));
+    if (main) {
+        EXPECT_TRUE(WaitUntil([&] { return GetPropW(main, L"QuillonLoaded") != nullptr; }, kReactTimeout));
+    }
     return main;
 }
 

@@ -42,7 +42,9 @@ protected:
         const std::wstring exe = PrepareProgramFolder(name);
         ASSERT_FALSE(exe.empty());
         const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
-        if (withClient) ASSERT_TRUE(CopyFileW(ToolPath(L"mstsc.exe").c_str(), JoinPath(folder, L"mstsc.exe").c_str(), FALSE));
+        if (withClient) {
+            ASSERT_TRUE(CopyFileW(ToolPath(L"mstsc.exe").c_str(), JoinPath(folder, L"mstsc.exe").c_str(), FALSE));
+        }
         const std::wstring database = JoinPath(folder, L"config.MDB");
         ASSERT_TRUE(WriteFileBytes(database, catalogue::ConfigDatabaseTemplate()));
         {
