@@ -1,5 +1,7 @@
 #include "runtime/form_model.h"
 
+#include "runtime/text_codec.h"
+
 #include <algorithm>
 #include <ctime>
 #include <stdexcept>
@@ -74,7 +76,13 @@ int ModelForm::DoListAddRow(int index, const std::vector<std::string>& cells) {
     return static_cast<int>(state_[index].rows.size()) - 1;
 }
 
+int ModelForm::DoListRowCount(int index) const {
+    if (const ListSource* source = SourceOf(index)) return source->RowCount();
+    return static_cast<int>(state_[index].rows.size());
+}
+
 std::string ModelForm::DoListCell(int index, int row, int column) const {
+    if (const ListSource* source = SourceOf(index)) return source->CellText(row, column);
     return state_[index].rows[static_cast<size_t>(row)].cells[static_cast<size_t>(column)];
 }
 
@@ -98,7 +106,7 @@ void ModelForm::DoSetListRowValue(int index, int row, std::int64_t value) {
     state_[index].rows[static_cast<size_t>(row)].value = value;
 }
 
-int ModelForm::DoShowMenu(int menuIndex) {
+int ModelForm::DoShowMenu(int menuIndex, const std::vector<int>& disabled) {
     const std::string& name = Design().menus[static_cast<size_t>(menuIndex)].name;
     menusShown_.push_back(name);
     auto answer = std::find_if(menuAnswers_.begin(), menuAnswers_.end(),
@@ -106,7 +114,8 @@ int ModelForm::DoShowMenu(int menuIndex) {
     if (answer == menuAnswers_.end()) return -1;
     int item = answer->second;
     menuAnswers_.erase(answer);
-    return item;
+    // A greyed item cannot be chosen: the menu closes without a choice.
+    return std::find(disabled.begin(), disabled.end(), item) != disabled.end() ? -1 : item;
 }
 
 void ModelForm::AnswerMenu(const std::string& menu, int item) {
@@ -244,6 +253,29 @@ bool ModelForm::TypeText(const std::string& control, const std::string& text) {
     int index = Reachable(control, "TypeText", {ControlKind::Edit});
     if (index < 0) return false;
     state_[index].text = text;
+    state_[index].fitsGbk = true;
+    Raise(index, FormEvent::TextChanged);
+    return true;
+}
+
+bool ModelForm::TypeUnicode(const std::string& control, const std::u16string& text) {
+    int index = Reachable(control, "TypeUnicode", {ControlKind::Edit});
+    if (index < 0) return false;
+    std::string exact;
+    state_[index].fitsGbk = Utf16ToGbkExact(text, exact);
+    state_[index].text = state_[index].fitsGbk ? exact : Utf16ToGbk(text);
+    Raise(index, FormEvent::TextChanged);
+    return true;
+}
+
+bool ModelForm::PressEscape(const std::string& control) {
+    int index = Reachable(control, "PressEscape", {ControlKind::Edit});
+    if (index < 0) return false;
+    if (!state_[index].text.empty() && HasHandler(index, FormEvent::EscapePressed)) {
+        Raise(index, FormEvent::EscapePressed);
+    } else {
+        RequestClose();
+    }
     return true;
 }
 

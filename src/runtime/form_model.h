@@ -32,7 +32,13 @@ public:
     bool SlideTo(const std::string& control, int position);       // clamped; PositionChanged
     // Chooses a date in the picker's calendar: the picker keeps its time of day; DateChosen.
     bool ChooseDate(const std::string& control, int year, int month, int day);
-    bool TypeText(const std::string& control, const std::string& text);  // replaces an edit box's text
+    // Replaces an edit box's text; TextChanged.
+    bool TypeText(const std::string& control, const std::string& text);
+    // The same with a text the person types in Unicode, which GBK may not hold (TextFitsGbk is then false and
+    // Text gives it as Utf16ToGbk does).
+    bool TypeUnicode(const std::string& control, const std::u16string& text);
+    // Esc in an edit box: EscapePressed when it holds text, else the window's Esc (RequestClose).
+    bool PressEscape(const std::string& control);
     bool SelectRow(const std::string& control, int row);          // list view; SelectionChanged, then Click
     // Selects the row (row -1: a click beside the rows, which clears the selection); RowRightClick.
     bool RightClickRow(const std::string& control, int row);
@@ -88,7 +94,7 @@ protected:
     void DoSetListColumnWidth(int index, int column, int width) override;
     void DoListClear(int index) override;
     int DoListAddRow(int index, const std::vector<std::string>& cells) override;
-    int DoListRowCount(int index) const override { return static_cast<int>(state_[index].rows.size()); }
+    int DoListRowCount(int index) const override;
     std::string DoListCell(int index, int row, int column) const override;
     void DoSetListCell(int index, int row, int column, const std::string& text) override;
     int DoListSelectedRow(int index) const override { return state_[index].selection; }
@@ -99,13 +105,14 @@ protected:
     void DoSetListRowColour(int index, int row, std::int32_t colour) override;
     int DoTabPage(int index) const override { return state_[index].selection; }
     void DoSetTabPage(int index, int page) override { state_[index].selection = page; }
-    int DoShowMenu(int menuIndex) override;
+    int DoShowMenu(int menuIndex, const std::vector<int>& disabled) override;
     std::vector<ListRow> DoListRows(int index) const override;
     void DoSetListRows(int index, const std::vector<ListRow>& rows) override;
     void DoListAppendRows(int index, const std::vector<ListRow>& rows) override;
     DateTimeValue DoDateValue(int index) const override { return state_[index].date; }
     void DoSetDateValue(int index, const DateTimeValue& value) override { state_[index].date = value; }
     void DoSetFocus(int index) override { focus_ = index; }
+    bool DoTextFitsGbk(int index) const override { return state_[index].fitsGbk; }
 
 private:
     struct Row {
@@ -123,6 +130,7 @@ private:
         std::vector<Row> rows;
         std::vector<int> columnWidths;
         DateTimeValue date;  // date picker
+        bool fitsGbk = true;  // edit box: GBK holds what the person typed
     };
     struct Pending {
         int index;

@@ -59,6 +59,9 @@ bool Raises(ControlKind kind, FormEvent event) {
     case FormEvent::RowRightClick:
     case FormEvent::ColumnClick:
         return kind == ControlKind::ListView;
+    case FormEvent::TextChanged:
+    case FormEvent::EscapePressed:
+        return kind == ControlKind::Edit;
     default:
         return false;
     }
@@ -81,6 +84,8 @@ const char* FormEventName(FormEvent event) {
     case FormEvent::DateChosen: return "DateChosen";
     case FormEvent::RowRightClick: return "RowRightClick";
     case FormEvent::ColumnClick: return "ColumnClick";
+    case FormEvent::TextChanged: return "TextChanged";
+    case FormEvent::EscapePressed: return "EscapePressed";
     case FormEvent::Created: return "Created";
     case FormEvent::Moved: return "Moved";
     case FormEvent::CloseRequested: return "CloseRequested";
@@ -251,8 +256,51 @@ bool Form::HasHandler(int index, FormEvent event) const {
     return found != handlers_.end() && found->second;
 }
 
+const ListSource* Form::SourceOf(int index) const {
+    auto found = sources_.find(index);
+    return found == sources_.end() ? nullptr : found->second;
+}
+
+void Form::RefuseWithSource(int index, const char* what) const {
+    if (SourceOf(index)) {
+        Fault(design_, ControlAt(index).name,
+              std::string(what) + ": the list shows rows the program keeps elsewhere, which it changes there");
+    }
+}
+
+void Form::SetListSource(const std::string& control, const ListSource* source) {
+    int index = IndexOf(control, "SetListSource", {ControlKind::ListView});
+    if (!SourceOf(index)) DoListClear(index);  // the list's own rows go
+    if (source) {
+        sources_[index] = source;
+    } else {
+        sources_.erase(index);
+    }
+    DoListSourceChanged(index);
+    DoSetListSelectedRow(index, -1);
+}
+
+void Form::ListSourceChanged(const std::string& control, int selectedRow) {
+    int index = IndexOf(control, "ListSourceChanged", {ControlKind::ListView});
+    DoListSourceChanged(index);
+    if (selectedRow != -1) CheckRow(index, selectedRow);
+    DoSetListSelectedRow(index, selectedRow);
+    if (selectedRow != -1) DoListShowRow(index, selectedRow);
+}
+
+void Form::ListSourceRowChanged(const std::string& control, int row) {
+    int index = IndexOf(control, "ListSourceRowChanged", {ControlKind::ListView});
+    CheckRow(index, row);
+    DoRedrawListRow(index, row);
+}
+
+bool Form::TextFitsGbk(const std::string& control) const {
+    return DoTextFitsGbk(IndexOf(control, "TextFitsGbk", {ControlKind::Edit}));
+}
+
 void Form::CheckRow(int index, int row) const {
-    int count = DoListRowCount(index);
+    const ListSource* source = SourceOf(index);
+    int count = source ? source->RowCount() : DoListRowCount(index);
     if (row < 0 || row >= count) {
         throw std::out_of_range("window " + design_.name + ", list \"" + ControlAt(index).name + "\": row " +
                                 std::to_string(row) + " does not exist (" + std::to_string(count) + " rows)");
@@ -362,10 +410,15 @@ bool Form::Shown(const std::string& control) const {
     return true;
 }
 
-void Form::ListClear(const std::string& control) { DoListClear(IndexOf(control, "ListClear", {ControlKind::ListView})); }
+void Form::ListClear(const std::string& control) {
+    int index = IndexOf(control, "ListClear", {ControlKind::ListView});
+    RefuseWithSource(index, "ListClear");
+    DoListClear(index);
+}
 
 int Form::ListAddRow(const std::string& control, const std::vector<std::string>& cells) {
     int index = IndexOf(control, "ListAddRow", {ControlKind::ListView});
+    RefuseWithSource(index, "ListAddRow");
     size_t columns = ControlAt(index).columns.size();
     if (cells.size() > columns) {
         throw std::out_of_range("window " + design_.name + ", list \"" + control + "\": a row of " +
@@ -377,7 +430,9 @@ int Form::ListAddRow(const std::string& control, const std::vector<std::string>&
 }
 
 int Form::ListRowCount(const std::string& control) const {
-    return DoListRowCount(IndexOf(control, "ListRowCount", {ControlKind::ListView}));
+    int index = IndexOf(control, "ListRowCount", {ControlKind::ListView});
+    const ListSource* source = SourceOf(index);
+    return source ? source->RowCount() : DoListRowCount(index);
 }
 
 int Form::ListColumnCount(const std::string& control) const {
@@ -410,11 +465,13 @@ std::string Form::ListCell(const std::string& control, int row, int column) cons
     int index = IndexOf(control, "ListCell", {ControlKind::ListView});
     CheckRow(index, row);
     CheckColumn(design_, ControlAt(index), column);
+    if (const ListSource* source = SourceOf(index)) return source->CellText(row, column);
     return DoListCell(index, row, column);
 }
 
 void Form::SetListCell(const std::string& control, int row, int column, const std::string& text) {
     int index = IndexOf(control, "SetListCell", {ControlKind::ListView});
+    RefuseWithSource(index, "SetListCell");
     CheckRow(index, row);
     CheckColumn(design_, ControlAt(index), column);
     DoSetListCell(index, row, column, text);
@@ -433,11 +490,12 @@ void Form::SetListSelectedRow(const std::string& control, int row) {
 std::int64_t Form::ListRowValue(const std::string& control, int row) const {
     int index = IndexOf(control, "ListRowValue", {ControlKind::ListView});
     CheckRow(index, row);
-    return DoListRowValue(index, row);
+    return SourceOf(index) ? 0 : DoListRowValue(index, row);
 }
 
 void Form::SetListRowValue(const std::string& control, int row, std::int64_t value) {
     int index = IndexOf(control, "SetListRowValue", {ControlKind::ListView});
+    RefuseWithSource(index, "SetListRowValue");
     CheckRow(index, row);
     DoSetListRowValue(index, row, value);
 }
@@ -445,18 +503,20 @@ void Form::SetListRowValue(const std::string& control, int row, std::int64_t val
 std::int32_t Form::ListRowColour(const std::string& control, int row) const {
     int index = IndexOf(control, "ListRowColour", {ControlKind::ListView});
     CheckRow(index, row);
+    if (const ListSource* source = SourceOf(index)) return source->RowColour(row);
     return DoListRowColour(index, row);
 }
 
 void Form::SetListRowColour(const std::string& control, int row, std::int32_t colour) {
     int index = IndexOf(control, "SetListRowColour", {ControlKind::ListView});
+    RefuseWithSource(index, "SetListRowColour");
     CheckRow(index, row);
     DoSetListRowColour(index, row, colour);
 }
 
 namespace {
 // Whether `text` begins with `typed`: GBK, a double-byte character whole, ASCII letters in either case.
-bool BeginsWith(const std::string& text, const std::string& typed) {
+bool BeginsWith(std::string_view text, const std::string& typed) {
     if (text.size() < typed.size()) return false;
     for (size_t i = 0; i < typed.size(); ++i) {
         const unsigned char t = static_cast<unsigned char>(typed[i]);
@@ -473,25 +533,44 @@ bool BeginsWith(const std::string& text, const std::string& typed) {
 }
 }  // namespace
 
-int FindListRow(const std::vector<ListRow>& rows, const std::string& typed, int start, bool wrap,
-                const std::vector<int>& columns) {
-    const size_t count = rows.size();
-    if (typed.empty() || count == 0) return -1;
+int FindListRow(int rowCount, const std::function<std::string_view(int row, int column)>& cell,
+                const std::string& typed, int start, bool wrap, const std::vector<int>& columns) {
+    if (typed.empty() || rowCount <= 0) return -1;
+    const size_t count = static_cast<size_t>(rowCount);
     const size_t first = start >= 0 && static_cast<size_t>(start) < count ? static_cast<size_t>(start) : 0;
     const size_t steps = wrap ? count : count - first;
     for (size_t step = 0; step < steps; ++step) {
-        const size_t row = (first + step) % count;
+        const int row = static_cast<int>((first + step) % count);
         for (int column : columns) {
-            if (column >= 0 && static_cast<size_t>(column) < rows[row].cells.size() &&
-                BeginsWith(rows[row].cells[static_cast<size_t>(column)], typed))
-                return static_cast<int>(row);
+            if (BeginsWith(cell(row, column), typed)) return row;
         }
     }
     return -1;
 }
 
+int FindListRow(const std::vector<ListRow>& rows, const std::string& typed, int start, bool wrap,
+                const std::vector<int>& columns) {
+    return FindListRow(
+        static_cast<int>(rows.size()),
+        [&rows](int row, int column) -> std::string_view {
+            const std::vector<std::string>& cells = rows[static_cast<size_t>(row)].cells;
+            return column >= 0 && static_cast<size_t>(column) < cells.size() ? cells[static_cast<size_t>(column)]
+                                                                               : std::string_view();
+        },
+        typed, start, wrap, columns);
+}
+
 std::vector<ListRow> Form::ListRows(const std::string& control) const {
-    return DoListRows(IndexOf(control, "ListRows", {ControlKind::ListView}));
+    int index = IndexOf(control, "ListRows", {ControlKind::ListView});
+    const ListSource* source = SourceOf(index);
+    if (!source) return DoListRows(index);
+    std::vector<ListRow> rows(static_cast<size_t>(source->RowCount()));
+    const int columns = static_cast<int>(ControlAt(index).columns.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < columns; ++c) rows[r].cells.push_back(source->CellText(static_cast<int>(r), c));
+        rows[r].textColour = source->RowColour(static_cast<int>(r));
+    }
+    return rows;
 }
 
 namespace {
@@ -513,11 +592,13 @@ std::vector<ListRow> FullRows(const WindowSpec& design, const ControlSpec& list,
 
 void Form::SetListRows(const std::string& control, const std::vector<ListRow>& rows) {
     int index = IndexOf(control, "SetListRows", {ControlKind::ListView});
+    RefuseWithSource(index, "SetListRows");
     DoSetListRows(index, FullRows(design_, ControlAt(index), rows));
 }
 
 void Form::ListAppendRows(const std::string& control, const std::vector<ListRow>& rows) {
     int index = IndexOf(control, "ListAppendRows", {ControlKind::ListView});
+    RefuseWithSource(index, "ListAppendRows");
     DoListAppendRows(index, FullRows(design_, ControlAt(index), rows));
 }
 
@@ -595,9 +676,9 @@ void Form::SetTabPage(const std::string& control, int page) {
     UpdateShown();
 }
 
-int Form::ShowMenu(const std::string& menu) {
+int Form::ShowMenu(const std::string& menu, const std::vector<int>& disabled) {
     for (size_t i = 0; i < design_.menus.size(); ++i) {
-        if (design_.menus[i].name == menu) return DoShowMenu(static_cast<int>(i));
+        if (design_.menus[i].name == menu) return DoShowMenu(static_cast<int>(i), disabled);
     }
     Fault(design_, menu, "no such menu");
 }

@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -33,6 +34,8 @@ enum class FormEvent {
     DateChosen,        // date picker: args.year, args.month, args.day
     RowRightClick,     // list view: right button on a row (args.row), or beside the rows (args.row -1)
     ColumnClick,       // list view: column header clicked (args.column)
+    TextChanged,       // edit box: the person changed its text (typing, pasting, deleting)
+    EscapePressed,     // edit box holding text: Esc pressed in it (instead of the window's Esc, which closes it)
     // The window (bound with the control name "")
     Created,         // after the controls exist, before the window is first shown
     Moved,           // the window's top-left corner moved: args.x, args.y (screen)
@@ -64,11 +67,27 @@ struct ListRow {
     bool operator==(const ListRow&) const = default;
 };
 
+// Rows that a list view shows without holding them (owner data): the program keeps the rows, the list asks
+// for a row's texts and colour when it draws the row. A list bound to a source never copies a row; the
+// program tells it when the rows changed (Form::ListSourceChanged, Form::ListSourceRowChanged). Asked on
+// the window's thread only.
+class ListSource {
+public:
+    virtual ~ListSource() = default;
+    virtual int RowCount() const = 0;
+    // The text of a cell (GBK); valid until the next call on the source. Rows and columns are in range.
+    virtual const std::string& CellText(int row, int column) const = 0;
+    virtual std::int32_t RowColour(int) const { return kListColour; }
+};
+
 // The row that typing `typed` (GBK) in a list finds: the first row from `start` on (and round from the top
 // when `wrap`) one of whose `columns` begins with `typed`, ASCII letters compared without regard to case and
 // a double-byte character only whole. -1 when none does, or when `typed` is empty.
 int FindListRow(const std::vector<ListRow>& rows, const std::string& typed, int start, bool wrap,
                 const std::vector<int>& columns);
+// The same over `count` rows whose cells `cell(row, column)` gives.
+int FindListRow(int count, const std::function<std::string_view(int row, int column)>& cell, const std::string& typed,
+                int start, bool wrap, const std::vector<int>& columns);
 
 // A calendar date and time of day, as a date picker holds it.
 struct DateTimeValue {
@@ -109,6 +128,9 @@ public:
     // chosen entry's text ("" with selection -1).
     std::string Text(const std::string& control) const;
     void SetText(const std::string& control, const std::string& text);  // not a drop-down list
+    // Edit box: whether GBK holds its text exactly. The person may type or paste characters GBK has no
+    // place for ("ä" in "Pässwort"), which Text() gives as look-alikes or '?': such a text must not be stored.
+    bool TextFitsGbk(const std::string& control) const;
 
     bool Checked(const std::string& control) const;  // check box, radio button
     // Checking a radio button clears the others of its group (RadioGroup).
@@ -165,6 +187,16 @@ public:
     void ListAppendRows(const std::string& control, const std::vector<ListRow>& rows);
     // Brings a row into view (scrolling the list when needed).
     void ListShowRow(const std::string& control, int row);
+    // Shows the rows of `source` (see ListSource) instead of rows of the list's own, until another source or
+    // nullptr (the list's own rows again, none) is given; the source must outlive the binding. While a source
+    // is bound, the list's rows are read from it (ListRowCount, ListCell, ListRows; item values are 0) and the
+    // calls that would change them (SetListRows, SetListCell, ListClear ...) throw std::logic_error.
+    void SetListSource(const std::string& control, const ListSource* source);
+    // The source's rows changed as a whole (their number or order): the list is drawn again, with
+    // `selectedRow` selected and in view (-1: none selected, the list stays where it was scrolled).
+    void ListSourceChanged(const std::string& control, int selectedRow);
+    // One row of the source changed (its texts or colour): drawn again when it is in view.
+    void ListSourceRowChanged(const std::string& control, int row);
 
     // Date picker: the date and time it holds. A new picker holds its window's creation time.
     DateTimeValue DateValue(const std::string& control) const;
@@ -178,7 +210,8 @@ public:
     void SetTabPage(const std::string& control, int page);
 
     // Pop-up menu (a name in the table's menus) at the mouse cursor: the chosen item's index, -1 when none.
-    int ShowMenu(const std::string& menu);
+    // The items of `disabled` show greyed and cannot be chosen.
+    int ShowMenu(const std::string& menu, const std::vector<int>& disabled = {});
 
     // --- The window ----------------------------------------------------------------------------------------
     virtual std::string Caption() const = 0;
@@ -247,7 +280,7 @@ protected:
     virtual void DoSetListRowColour(int index, int row, std::int32_t colour) = 0;
     virtual int DoTabPage(int index) const = 0;
     virtual void DoSetTabPage(int index, int page) = 0;
-    virtual int DoShowMenu(int menuIndex) = 0;
+    virtual int DoShowMenu(int menuIndex, const std::vector<int>& disabled) = 0;
     virtual std::vector<ListRow> DoListRows(int index) const;  // by default row by row through DoListCell
     virtual void DoSetListRows(int index, const std::vector<ListRow>& rows);  // cells: one per column
     virtual void DoListAppendRows(int index, const std::vector<ListRow>& rows);  // by default row by row
@@ -258,11 +291,20 @@ protected:
 
     // Throws std::out_of_range unless 0 <= row < the list's row count.
     void CheckRow(int index, int row) const;
+    // The source the list at `index` shows, or nullptr when it holds its own rows.
+    const ListSource* SourceOf(int index) const;
+    // A source was bound or its rows changed as a whole: the list takes the new row count and is drawn again.
+    virtual void DoListSourceChanged(int) {}
+    virtual void DoRedrawListRow(int, int) {}
+    virtual bool DoTextFitsGbk(int) const { return true; }
 
 private:
     WindowSpec design_;
     std::map<std::string, int> indexByName_;
     std::map<std::pair<int, FormEvent>, FormHandler> handlers_;
+    std::map<int, const ListSource*> sources_;
+    // Throws std::logic_error when the list at `index` shows a source: its rows are not the list's to change.
+    void RefuseWithSource(int index, const char* what) const;
 };
 
 // Binds a window's handlers once it exists, before it opens.

@@ -198,6 +198,14 @@ bool Win32Form::Create(HWND owner) {
     events.message = [this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
         return OnMessage(message, wParam, lParam, result);
     };
+    events.escapeInControl = [this](HWND control) {
+        const int index = IndexOfHandle(control);
+        if (index < 0 || ControlAt(index).kind != ControlKind::Edit || !HasHandler(index, FormEvent::EscapePressed) ||
+            GetWindowTextLengthW(control) == 0)
+            return false;
+        Fire(index, FormEvent::EscapePressed);
+        return true;
+    };
     if (!window_.Create(frame, std::move(events))) return false;
 
     whiteBrush_ = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
@@ -539,6 +547,9 @@ bool Win32Form::OnCommand(int index, int code) {
     case ControlKind::DropDownList:
         if (code == CBN_SELCHANGE) Fire(index, FormEvent::SelectionChanged);
         return true;
+    case ControlKind::Edit:
+        if (code == EN_CHANGE) Fire(index, FormEvent::TextChanged);
+        return true;
     default:
         return false;
     }
@@ -781,7 +792,18 @@ HWND Need(HWND handle) {
 std::string Win32Form::DoText(int index) const { return WindowText(Need(controls_[index].handle)); }
 
 void Win32Form::DoSetText(int index, const std::string& text) {
+    ++quietDepth_;  // an edit box reports the change (EN_CHANGE): not the person's
     SetWindowTextW(Need(controls_[index].handle), GbkToWide(text).c_str());
+    --quietDepth_;
+}
+
+bool Win32Form::DoTextFitsGbk(int index) const {
+    HWND handle = Need(controls_[index].handle);
+    std::u16string text(static_cast<size_t>(GetWindowTextLengthW(handle)) + 1, u'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(handle, reinterpret_cast<wchar_t*>(text.data()),
+                                                   static_cast<int>(text.size()))));
+    std::string gbk;
+    return Utf16ToGbkExact(text, gbk);
 }
 
 bool Win32Form::DoChecked(int index) const {
@@ -915,7 +937,12 @@ void Win32Form::AnswerCellText(int index, NMHDR& request) {
     if (!(item.mask & LVIF_TEXT)) return;
     Control& control = controls_[static_cast<size_t>(index)];
     control.cellText.clear();
-    if (item.iItem >= 0 && static_cast<size_t>(item.iItem) < control.rows.size()) {
+    if (const ListSource* source = SourceOf(index)) {
+        if (item.iItem >= 0 && item.iItem < source->RowCount() && item.iSubItem >= 0 &&
+            static_cast<size_t>(item.iSubItem) < ControlAt(index).columns.size()) {
+            control.cellText = GbkToWide(source->CellText(item.iItem, item.iSubItem));
+        }
+    } else if (item.iItem >= 0 && static_cast<size_t>(item.iItem) < control.rows.size()) {
         const std::vector<std::string>& cells = control.rows[static_cast<size_t>(item.iItem)].cells;
         if (item.iSubItem >= 0 && static_cast<size_t>(item.iSubItem) < cells.size()) {
             control.cellText = GbkToWide(cells[static_cast<size_t>(item.iSubItem)]);
@@ -938,9 +965,20 @@ int Win32Form::FindRow(int index, const NMHDR& request) const {
     const LVFINDINFOW& what = find.lvfi;
     if (!(what.flags & (LVFI_STRING | LVFI_PARTIAL)) || !what.psz) return -1;
     const std::wstring wanted = what.psz;
-    return FindListRow(controls_[static_cast<size_t>(index)].rows,
-                       Utf16ToGbk(std::u16string(wanted.begin(), wanted.end())), find.iStart,
-                       (what.flags & LVFI_WRAP) != 0, ControlAt(index).findColumns);
+    const std::string typed = Utf16ToGbk(std::u16string(wanted.begin(), wanted.end()));
+    const bool wrap = (what.flags & LVFI_WRAP) != 0;
+    if (const ListSource* source = SourceOf(index)) {
+        const int columns = static_cast<int>(ControlAt(index).columns.size());
+        return FindListRow(
+            source->RowCount(),
+            [source, columns](int row, int column) -> std::string_view {
+                return column >= 0 && column < columns ? std::string_view(source->CellText(row, column))
+                                                       : std::string_view();
+            },
+            typed, find.iStart, wrap, ControlAt(index).findColumns);
+    }
+    return FindListRow(controls_[static_cast<size_t>(index)].rows, typed, find.iStart, wrap,
+                       ControlAt(index).findColumns);
 }
 
 LRESULT Win32Form::DrawRow(int index, NMLVCUSTOMDRAW& draw) const {
@@ -950,10 +988,17 @@ LRESULT Win32Form::DrawRow(int index, NMLVCUSTOMDRAW& draw) const {
     if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
     const std::vector<ListRow>& rows = controls_[static_cast<size_t>(index)].rows;
     const size_t row = static_cast<size_t>(draw.nmcd.dwItemSpec);
-    if (row >= rows.size() || rows[row].textColour == kListColour) return CDRF_DODEFAULT;
+    const ListSource* source = SourceOf(index);
+    std::int32_t colour = kListColour;
+    if (source) {
+        if (row < static_cast<size_t>(source->RowCount())) colour = source->RowColour(static_cast<int>(row));
+    } else if (row < rows.size()) {
+        colour = rows[row].textColour;
+    }
+    if (colour == kListColour) return CDRF_DODEFAULT;
     const UINT state = static_cast<UINT>(SendMessageW(draw.nmcd.hdr.hwndFrom, LVM_GETITEMSTATE, row, LVIS_SELECTED));
     if (state & LVIS_SELECTED) return CDRF_DODEFAULT;
-    draw.clrText = static_cast<COLORREF>(rows[row].textColour);
+    draw.clrText = static_cast<COLORREF>(colour);
     return CDRF_NEWFONT;
 }
 
@@ -987,10 +1032,34 @@ void Win32Form::DoSetFocus(int index) {
     ::SetFocus(focus_);
 }
 
-int Win32Form::DoListRowCount(int index) const { return static_cast<int>(controls_[index].rows.size()); }
+int Win32Form::DoListRowCount(int index) const {
+    if (const ListSource* source = SourceOf(index)) return source->RowCount();
+    return static_cast<int>(controls_[index].rows.size());
+}
 
 std::string Win32Form::DoListCell(int index, int row, int column) const {
+    if (const ListSource* source = SourceOf(index)) return source->CellText(row, column);
     return controls_[index].rows[static_cast<size_t>(row)].cells[static_cast<size_t>(column)];
+}
+
+void Win32Form::DoListSourceChanged(int index) {
+    HWND handle = Need(controls_[index].handle);
+    const ListSource* source = SourceOf(index);
+    const int count = source ? source->RowCount() : static_cast<int>(controls_[index].rows.size());
+    // Every row may be another now: the list takes the new count where it is scrolled (the selection is set
+    // by the caller) and draws what is in view again.
+    ++quietDepth_;
+    const LRESULT taken = SendMessageW(handle, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), LVSICF_NOSCROLL);
+    --quietDepth_;
+    if (!taken) {
+        throw std::runtime_error("window " + Design().name + ": the list refused to hold " + std::to_string(count) +
+                                 " rows");
+    }
+    // Fewer rows than it was scrolled past: back to the last page, not an empty one.
+    if (count > 0 && SendMessageW(handle, LVM_GETTOPINDEX, 0, 0) >= count) {
+        SendMessageW(handle, LVM_ENSUREVISIBLE, static_cast<WPARAM>(count - 1), FALSE);
+    }
+    InvalidateRect(handle, nullptr, FALSE);
 }
 
 namespace {
@@ -1006,6 +1075,8 @@ void RedrawListRow(HWND list, int row) {
 }
 
 }  // namespace
+
+void Win32Form::DoRedrawListRow(int index, int row) { RedrawListRow(Need(controls_[index].handle), row); }
 
 void Win32Form::DoSetListCell(int index, int row, int column, const std::string& text) {
     controls_[index].rows[static_cast<size_t>(row)].cells[static_cast<size_t>(column)] = text;
@@ -1068,7 +1139,7 @@ void Win32Form::DoSetTabPage(int index, int page) {
     SendMessageW(Need(controls_[index].handle), TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
 }
 
-int Win32Form::DoShowMenu(int menuIndex) {
+int Win32Form::DoShowMenu(int menuIndex, const std::vector<int>& disabled) {
     const MenuSpec& design = Design().menus[static_cast<size_t>(menuIndex)];
     HMENU menu = CreatePopupMenu();
     if (!menu) return -1;
@@ -1076,7 +1147,8 @@ int Win32Form::DoShowMenu(int menuIndex) {
         if (design.items[i].empty()) {
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         } else {
-            AppendMenuW(menu, MF_STRING, i + 1, GbkToWide(design.items[i]).c_str());
+            const bool greyed = std::find(disabled.begin(), disabled.end(), static_cast<int>(i)) != disabled.end();
+            AppendMenuW(menu, MF_STRING | (greyed ? MF_GRAYED : 0), i + 1, GbkToWide(design.items[i]).c_str());
         }
     }
     POINT cursor{};

@@ -94,13 +94,16 @@ protected:
     std::vector<ListRow> DoListRows(int index) const override;
     int DoTabPage(int index) const override;
     void DoSetTabPage(int index, int page) override;
-    int DoShowMenu(int menuIndex) override;
+    int DoShowMenu(int menuIndex, const std::vector<int>& disabled) override;
     void DoSetListRows(int index, const std::vector<ListRow>& rows) override;
     void DoListAppendRows(int index, const std::vector<ListRow>& rows) override;
     void DoListShowRow(int index, int row) override;
     DateTimeValue DoDateValue(int index) const override;
     void DoSetDateValue(int index, const DateTimeValue& value) override;
     void DoSetFocus(int index) override;
+    bool DoTextFitsGbk(int index) const override;
+    void DoListSourceChanged(int index) override;
+    void DoRedrawListRow(int index, int row) override;
 
 private:
     struct Picture;  // a decoded picture, ready to paint

@@ -190,7 +190,9 @@ bool PreTranslateWindowMessage(const MSG& message) {
         if (lstrcmpiW(className, L"Edit") == 0) SendMessageW(next, EM_SETSEL, 0, -1);
         return true;
     }
-    if (message.wParam != VK_ESCAPE || !window->escapeCloses_) return false;
+    if (message.wParam != VK_ESCAPE) return false;
+    if (window->events_.escapeInControl && window->events_.escapeInControl(message.hwnd)) return true;
+    if (!window->escapeCloses_) return false;
     // What the close box does: the system command, which DefWindowProc turns into WM_CLOSE.
     SendMessageW(window->handle_, WM_SYSCOMMAND, SC_CLOSE, 0);
     return true;

@@ -22,6 +22,9 @@ struct WindowEvents {
     std::function<void(int x, int y)> moved;  // its top-left corner moved (screen coordinates)
     std::function<void()> closeRequested;     // close box, Alt+F4, Esc; without a handler it is destroyed
     std::function<void()> destroying;         // the window is being destroyed
+    // Esc pressed while `control` (a child of the window) has the keyboard focus: true when the control took
+    // the key for itself (an edit box clearing its text), and the window is then not closed.
+    std::function<bool(HWND control)> escapeInControl;
     // Any other message first: true when handled, with *result the value to return (the window's controls
     // report here: WM_COMMAND, WM_NOTIFY, WM_HSCROLL, WM_CTLCOLOR...).
     std::function<bool(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)> message;
