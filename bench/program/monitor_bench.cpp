@@ -1,7 +1,8 @@
-// Passes of the session monitor over the rows of the in-memory main window and the titles of 300 top-level
-// windows, the enumeration replaced by the list of titles: 1,000 and 10,000 rows, with 20 session windows of
-// rows in the list and with none (the program idling). The rows keep their states from pass to pass, as in
-// the running program, so a pass after the first changes nothing.
+// Passes of the session monitor over the program's server model and the titles of 300 top-level windows, the
+// enumeration replaced by the list of titles: 1,000, 10,000 and 100,000 servers, with 20 session windows of
+// servers in the list and with none (the program idling). The servers keep their states from pass to pass, as
+// in the running program, so a pass after the first changes nothing. Each run checks that exactly the servers
+// with a session window are connected.
 //
 //   monitor_bench [RUNS]
 #include <time.h>
@@ -13,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/server_catalogue.h"
+#include "app/server_model.h"
 #include "runtime/form_model.h"
 #include "session/connection_file.h"
 #include "session/session_monitor.h"
@@ -34,34 +35,40 @@ void Passes(int rows, int sessionWindows, int runs) {
     main.Open();
     std::vector<catalogue::ServerEntry> servers;
     for (int i = 0; i < rows; ++i)
-        servers.push_back({"10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256), "3389", "u", "p",
-                           "服务器 " + std::to_string(i), ""});
-    main.SetListRows(app::kServerList, app::ServerListRows(servers));
+        servers.push_back({"10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) + "." +
+                               std::to_string(i % 256),
+                           "3389", "u", "p", "服务器 " + std::to_string(i), ""});
+    app::ServerModel model;
+    model.BindList(main);
+    model.Reset(servers, {2026, 12, 8, 10, 0, 0});
 
     std::vector<std::string> titles;
     for (int i = 0; i < 300 - sessionWindows; ++i) titles.push_back("窗口 " + std::to_string(i) + " - 某个程序");
-    for (int i = 0; i < sessionWindows; ++i) {
-        const catalogue::ServerEntry& server = servers[static_cast<size_t>(i) * (servers.size() / sessionWindows)];
-        titles.push_back(session::SessionWindowTitle(server.note, server.ip, "3389"));
-    }
+    for (int i = 0; i < sessionWindows; ++i)
+        titles.push_back(model.at(static_cast<size_t>(i) * (servers.size() / sessionWindows)).connection.title);
 
-    std::atomic<int> stop{0}, connecting{0};
+    std::atomic<int> stop{0};
     session::MonitorServices services;
     services.stop = &stop;
-    services.connectInProgress = &connecting;
     services.onUiThread = [](const std::function<void()>& work) {
         work();
         return true;
     };
     services.windowTitles = [&] { return titles; };
     services.deleteFile = [](const std::string&) {};
-    session::SessionMonitor monitor(main, services);
+    session::SessionMonitor monitor(model, services);
 
     std::vector<double> ms;
     for (int run = 0; run < runs; ++run) {
         double start = NowMs();
         monitor.Pass();
         ms.push_back(NowMs() - start);
+        size_t connected = 0;
+        for (size_t i = 0; i < model.size(); ++i) connected += model.SessionConnected(i);
+        if (connected != static_cast<size_t>(sessionWindows)) {
+            std::fprintf(stderr, "%zu servers connected, not %d\n", connected, sessionWindows);
+            std::exit(1);
+        }
     }
     const double first = ms.front();
     ms.erase(ms.begin());
@@ -77,7 +84,7 @@ void Passes(int rows, int sessionWindows, int runs) {
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(2, atoi(argv[1])) : 500;
     std::printf("session monitor, one pass over the rows and 300 window titles, %d passes (ms):\n", runs);
-    for (int rows : {1000, 10000}) {
+    for (int rows : {1000, 10000, 100000}) {
         Passes(rows, 20, runs);
         Passes(rows, 0, runs);
     }

@@ -30,7 +30,7 @@ double NowMs() {
     return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
 }
 
-class RunHere final : public app::UiThread {
+class RunHere final : public catalogue::UiThread {
 public:
     void Run(const std::function<void()>& work) override { work(); }
 };
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     std::mutex lock;
     RunHere ui;
     Quiet dialogs;
-    app::LoaderContext context(database, lock, ui);
+    catalogue::LoaderContext context(database, lock, ui);
     std::vector<profile::DisplaySize> modes;
     for (int i = 0; i < 200; ++i) modes.push_back({640 + 8 * (i % 100), 480 + 6 * (i / 2)});
 

@@ -1,7 +1,7 @@
 // Filling the server list of MainWindow with 10,000 servers read from config.MDB, on the in-memory window:
 // ServerCatalogue::RefreshServerList as a whole, the start-up loader's LoadServerListAtStartup, and their
-// parts (reading table Server, making the list rows, filling the list). Prints the mean and the slowest of
-// several runs in milliseconds.
+// parts (reading table Server, making the servers of the model). Prints the mean and the slowest of several
+// runs in milliseconds.
 //
 //   refresh_bench [SERVERS] [RUNS]
 //
@@ -48,7 +48,7 @@ Figures Measure(int runs, Work work) {
 }
 
 // The loader's user-interface thread when there is only one thread: the work runs at once.
-class SameThread final : public app::UiThread {
+class SameThread final : public catalogue::UiThread {
 public:
     void Run(const std::function<void()>& work) override { work(); }
 };
@@ -103,17 +103,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::mutex lock;
-    app::ServerCatalogue catalogue({&database, &lock, nullptr, nullptr, {}});
+    app::ServerModel model;
+    app::ServerCatalogue catalogue(model, {&database, &lock, nullptr, nullptr, nullptr, {}});
     runtime::ModelForm window(ui::MainWindowSpec());
     window.Open();
+    model.BindList(window);
     SameThread ui;
-    app::LoaderContext loader(database, lock, ui);
+    catalogue::LoaderContext loader(database, lock, ui);
 
     bool right = true;
     std::vector<catalogue::ServerEntry> read;
-    std::vector<runtime::ListRow> rows;
     const Figures refresh = Measure(runs, [&] {
-        window.ListClear(app::kServerList);
+        model.Reset(std::vector<catalogue::ServerEntry>{}, {});
         double begin = NowMs();
         catalogue.RefreshServerList(window);
         double ms = NowMs() - begin;
@@ -121,9 +122,9 @@ int main(int argc, char** argv) {
         return ms;
     });
     const Figures atStartup = Measure(runs, [&] {
-        window.ListClear(app::kServerList);
+        model.Reset(std::vector<catalogue::ServerEntry>{}, {});
         double begin = NowMs();
-        app::LoadServerListAtStartup(loader, window);
+        app::LoadServerListAtStartup(loader, model, nullptr);
         double ms = NowMs() - begin;
         right = right && ListHoldsServers(window, servers);
         return ms;
@@ -139,15 +140,9 @@ int main(int argc, char** argv) {
         }
         return ms;
     });
-    const Figures makeRows = Measure(runs, [&] {
+    const Figures makeServers = Measure(runs, [&] {
         double begin = NowMs();
-        rows = app::ServerListRows(read);
-        return NowMs() - begin;
-    });
-    const Figures fill = Measure(runs, [&] {
-        window.ListClear(app::kServerList);
-        double begin = NowMs();
-        window.SetListRows(app::kServerList, rows);
+        model.Reset(read, {});
         double ms = NowMs() - begin;
         right = right && ListHoldsServers(window, servers);
         return ms;
@@ -166,8 +161,7 @@ int main(int argc, char** argv) {
     Print("RefreshServerList (read + rows + fill)", refresh);
     Print("LoadServerListAtStartup (same, loader path)", atStartup);
     Print("  database read: catalogue::LoadServers", load);
-    Print("  list rows: app::ServerListRows", makeRows);
-    Print("  list fill: SetListRows on the model window", fill);
+    Print("  the model: ServerModel::Reset (servers made, list told)", makeServers);
 
     database.Close();
     database.CloseConnection();

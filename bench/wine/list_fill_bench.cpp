@@ -3,12 +3,10 @@
 //
 //   list_fill_bench.exe SCRATCH_FOLDER [QUILLON_EXE [OTHER_QUILLON_EXE...]] [--runs N] [--servers N]
 //
-// (a) In this process: MainWindow's table as a real Win32 window, shown, and its server list filled with
-//     SetListRows (into the empty list and over a full one), in parts as the start-up loader hands them over
-//     (ListAppendRows), row by row with ListAddRow for comparison (the first rows only: it is that slow),
-//     and the list view's own cost apart (inserting the items, then setting the other columns' texts, on a
-//     list view of the benchmark's own). Then the header-click sort on the full list
-//     (app::ServerListSorter::OnColumnClick) by a text, a numeric and a date column, and ListRows alone.
+// (a) In this process: MainWindow's table as a real Win32 window, shown, with the program's server model as its
+//     list (an owner-data view): the model filled with the servers and the first paint, the header-click sort
+//     by a text, a numeric and a date column, typing in the filter box (from each keystroke to the redrawn
+//     list), and scrolling the coloured list.
 // (b) The program itself (when QUILLON_EXE is given): a copy of quillon.exe beside a config.MDB holding the
 //     servers, started several times and timed until its main window carries the property "QuillonLoaded"
 //     (its start-up loader has filled the list). Meanwhile the main window is sent WM_NULL every ~10 ms with
@@ -28,7 +26,8 @@
 
 #include "../program/server_samples.h"
 #include "app/server_catalogue.h"
-#include "app/server_list_sort.h"
+#include "app/server_model.h"
+#include "runtime/date_time.h"
 #include "runtime/form_win32.h"
 #include "runtime/text_codec.h"
 #include "ui/forms.h"
@@ -90,44 +89,27 @@ void Pump() {
     }
 }
 
-// The list must hold the rows given, in order: sampled cells through the window's own readback.
-bool ListHolds(const runtime::Form& form, const std::vector<runtime::ListRow>& rows) {
-    if (form.ListRowCount(app::kServerList) != static_cast<int>(rows.size())) {
-        std::fprintf(stderr, "the list holds %d rows, not %zu\n", form.ListRowCount(app::kServerList), rows.size());
+// The list must show the model's servers in the model's view: sampled cells through the window's own readback.
+bool ListShowsModel(const runtime::Form& form, const app::ServerModel& model) {
+    if (form.ListRowCount(app::kServerList) != model.ViewRowCount()) {
+        std::fprintf(stderr, "the list holds %d rows, not %d\n", form.ListRowCount(app::kServerList), model.ViewRowCount());
         return false;
     }
-    for (size_t i = 0; i < rows.size(); i += std::max<size_t>(1, rows.size() / 37)) {
-        for (int column : {app::kColumnUser, app::kColumnNumber, app::kColumnIp, app::kColumnNote}) {
-            if (form.ListCell(app::kServerList, static_cast<int>(i), column) != rows[i].cells[static_cast<size_t>(column)]) {
-                std::fprintf(stderr, "row %zu, column %d of the list is wrong\n", i, column);
-                return false;
-            }
+    const int rows = model.ViewRowCount();
+    for (int row = 0; row < rows; row += std::max(1, rows / 37)) {
+        const catalogue::ServerEntry& entry = model.at(model.ServerOfRow(row)).entry;
+        if (form.ListCell(app::kServerList, row, app::kColumnIp) != entry.ip ||
+            form.ListCell(app::kServerList, row, app::kColumnNote) != entry.note) {
+            std::fprintf(stderr, "row %d of the list is wrong\n", row);
+            return false;
         }
-    }
-    const size_t last = rows.size() - 1;
-    if (!rows.empty() && form.ListCell(app::kServerList, static_cast<int>(last), app::kColumnExpiry) !=
-                             rows[last].cells[app::kColumnExpiry]) {
-        std::fprintf(stderr, "the last row of the list is wrong\n");
-        return false;
     }
     return true;
 }
 
-// What a header click must leave in the list: `before` sorted by `column` as app::SortedOrder orders it,
-// 序号 numbered 1..n again. (The order itself is the sort module's, tested on its own; this checks that the
-// window ends up holding it.)
-std::vector<runtime::ListRow> SortedRows(const std::vector<runtime::ListRow>& before, int column, bool ascending) {
-    std::vector<runtime::ListRow> sorted;
-    for (int from : app::SortedOrder(before, column, app::SortModeForColumn(column), ascending)) {
-        sorted.push_back(before[static_cast<size_t>(from)]);
-        sorted.back().cells[app::kColumnNumber] = std::to_string(sorted.size());
-    }
-    return sorted;
-}
-
-// The header-click sort on the full, shown list, a click per column in turn (each click turns the direction
-// round), the selected server followed; and ListRows, the sort's read of the list, alone. Prints the figures.
-bool Sorting(runtime::Win32Form& form, const std::vector<runtime::ListRow>& rows, int runs) {
+// The header-click sort on the full, shown list, a column in turn, a server selected and followed. Prints the
+// figures.
+bool Sorting(runtime::Win32Form& form, app::ServerModel& model, int runs) {
     struct Column {
         int column;
         const char* label;
@@ -136,114 +118,100 @@ bool Sorting(runtime::Win32Form& form, const std::vector<runtime::ListRow>& rows
     Column columns[] = {{app::kColumnIp, "column 4 (address, text)", {}, {}},
                         {app::kColumnPort, "column 5 (port, numeric)", {}, {}},
                         {app::kColumnExpiry, "column 7 (expiry, date)", {}, {}}};
-    Figures listRows;
-    app::ServerListSorter sorter;
-    bool right = true;
-    form.SetListRows(app::kServerList, rows);
-    UpdateWindow(form.Handle());
-    Pump();
+    bool right = true, ascending = false;
     for (int run = 0; run < runs; ++run) {
         for (Column& c : columns) {
+            const size_t picked = (static_cast<size_t>(run) * 7919 + static_cast<size_t>(c.column) * 104729) % model.size();
+            model.SelectServer(picked);
+            ascending = !ascending;
             double start = NowMs();
-            const std::vector<runtime::ListRow> before = form.ListRows(app::kServerList);
-            listRows.Add(NowMs() - start);
-            // A server picked anew each time, told apart by its note (unique: it ends in its first number).
-            const int picked = static_cast<int>((static_cast<size_t>(run) * 7919 + static_cast<size_t>(c.column) * 104729) % before.size());
-            const std::string pickedNote = before[static_cast<size_t>(picked)].cells[app::kColumnNote];
-            form.SetListSelectedRow(app::kServerList, picked);
-            const std::vector<runtime::ListRow> expected = SortedRows(before, c.column, !sorter.SortAscending());
-
-            start = NowMs();
-            sorter.OnColumnClick(form, c.column);
+            model.Sort(c.column, ascending);
             double sorted = NowMs();
             UpdateWindow(form.Handle());
             Pump();
             c.click.Add(sorted - start);
             c.paint.Add(NowMs() - sorted);
-
-            if (form.ListRows(app::kServerList) != expected) {
-                std::fprintf(stderr, "sorting by column %d left the list in another order\n", c.column);
-                right = false;
-            }
-            const int selected = form.ListSelectedRow(app::kServerList);
-            if (selected < 0 || form.ListCell(app::kServerList, selected, app::kColumnNote) != pickedNote) {
+            size_t selected = 0;
+            if (!model.SelectedServer(selected) || selected != picked) {
                 std::fprintf(stderr, "sorting by column %d lost the selected server\n", c.column);
                 right = false;
             }
+            right = right && ListShowsModel(form, model);
         }
     }
-    std::printf("  the header-click sort of the full list (ServerListSorter::OnColumnClick), a row selected:\n");
+    std::printf("  the header-click sort of the full list (ServerModel::Sort), a server selected:\n");
     for (const Column& c : columns) {
         Print((std::string("  ") + c.label).c_str(), c.click);
         Print("    then the paint", c.paint);
     }
-    Print("  ListRows of the full list alone", listRows);
     return right;
 }
 
-// What the session monitor's first pass and the day watch do to a full, shown list: the state column of every
-// row written, every row recoloured, and (the monitor again) a file that is not there deleted for each row.
-void RowWrites(runtime::Win32Form& form, const std::vector<runtime::ListRow>& rows, const std::wstring& scratch,
-               int runs) {
-    Figures states, colours, deletes;
+// Typing in the filter box: each keystroke's filter, then the list drawn again; the count the list shows is
+// checked against the servers the filter lets through.
+bool Filtering(runtime::Win32Form& form, app::ServerModel& model, int runs) {
+    const runtime::DateTimeValue now{2026, 12, 8, 10, 0, 0};
+    const double date = runtime::OleDateFromDateTime(now);
+    Figures keystroke, paint;
+    bool right = true;
     for (int run = 0; run < runs; ++run) {
-        form.SetListRows(app::kServerList, rows);
-        UpdateWindow(form.Handle());
-        Pump();
-        const int count = static_cast<int>(rows.size());
-        double start = NowMs();
-        for (int row = 0; row < count; ++row) form.SetListCell(app::kServerList, row, app::kColumnState, app::kNotConnectedState);
-        states.Add(NowMs() - start);
-        start = NowMs();
-        for (int row = 0; row < count; ++row) form.SetListRowColour(app::kServerList, row, row % 2 ? 0xC8 : 0x70D2);
-        colours.Add(NowMs() - start);
-        start = NowMs();
-        for (int row = 0; row < count; ++row) {
-            DeleteFileW((scratch + L"\\absent-" + std::to_wstring(row) + L".rdp").c_str());
+        for (const char* text : {"10.0.1", "bj", "上海"}) {
+            const std::string typed = text;
+            for (size_t length = 1; length <= typed.size(); ++length) {
+                const std::string part = typed.substr(0, length);
+                double start = NowMs();
+                model.SetFilter({part, app::ServerView::kAll}, now);
+                double filtered = NowMs();
+                UpdateWindow(form.Handle());
+                Pump();
+                keystroke.Add(NowMs() - start);
+                paint.Add(NowMs() - filtered);
+                size_t expected = 0;
+                const std::string key = app::FilterKey(part);
+                for (size_t i = 0; i < model.size(); ++i) expected += app::MatchesFilter(model.at(i), app::ServerView::kAll, key, date);
+                if (static_cast<size_t>(form.ListRowCount(app::kServerList)) != expected) {
+                    std::fprintf(stderr, "\"%s\": the list shows %d rows, not %zu\n", part.c_str(),
+                                 form.ListRowCount(app::kServerList), expected);
+                    right = false;
+                }
+            }
+            model.SetFilter({}, now);
+            Pump();
         }
-        deletes.Add(NowMs() - start);
-        Pump();
     }
-    std::printf("  every row of the full list changed one at a time:\n");
-    Print("  SetListCell, the state column", states);
-    Print("  SetListRowColour, a new colour", colours);
-    Print("  DeleteFileW of a missing file, one a row", deletes);
+    std::printf("  typing in the filter box (\"10.0.1\", \"bj\", \"上海\" a character at a time):\n");
+    Print("  from a keystroke to the list drawn again", keystroke);
+    Print("    of which the paint", paint);
+    std::printf("    target: under 50 ms from a keystroke to the redrawn list\n");
+    return right;
 }
 
-// Scrolling the full, shown list from the top to the bottom a page at a time, each page painted at once:
-// with the rows in the list's own colour, and with every row coloured by its expiry (red and dark orange in
-// turn), the way the expiry rows are drawn. Prints both and their ratio.
-void Scrolling(runtime::Win32Form& form, const std::vector<runtime::ListRow>& rows, int runs) {
+// Scrolling the full, shown list from the top to the bottom a page at a time, each page painted at once, the
+// rows in the colours of their expiry. Prints the figures.
+void Scrolling(runtime::Win32Form& form, int rows, int runs) {
     HWND list = form.ControlHandle(app::kServerList);
-    std::vector<runtime::ListRow> coloured = rows;
-    for (size_t i = 0; i < coloured.size(); ++i) coloured[i].textColour = i % 2 ? 0x000000C8 : 0x000070D2;
-    Figures plain, colour;
+    Figures scrolled;
     for (int run = 0; run < runs; ++run) {
-        for (Figures* figures : {&plain, &colour}) {
-            form.SetListRows(app::kServerList, figures == &plain ? rows : coloured);
-            form.ListShowRow(app::kServerList, 0);
+        form.ListShowRow(app::kServerList, 0);
+        UpdateWindow(list);
+        Pump();
+        const int page = std::max(1, static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0)));
+        RECT item{LVIR_BOUNDS, 0, 0, 0};
+        SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+        const int pixels = std::max<int>(1, item.bottom - item.top) * page;
+        double start = NowMs();
+        for (int shown = 0; shown < rows; shown += page) {
+            SendMessageW(list, LVM_SCROLL, 0, pixels);
             UpdateWindow(list);
-            Pump();
-            const int page = std::max(1, static_cast<int>(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0)));
-            RECT item{LVIR_BOUNDS, 0, 0, 0};
-            SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
-            const int pixels = std::max<int>(1, item.bottom - item.top) * page;
-            double start = NowMs();
-            for (size_t shown = 0; shown < rows.size(); shown += static_cast<size_t>(page)) {
-                SendMessageW(list, LVM_SCROLL, 0, pixels);
-                UpdateWindow(list);
-            }
-            figures->Add(NowMs() - start);
         }
+        scrolled.Add(NowMs() - start);
     }
     std::printf("  scrolling the full list top to bottom, a page at a time, each page painted:\n");
-    Print("  rows in the list's own colour", plain);
-    Print("  every row coloured by its expiry", colour);
-    std::printf("    coloured / plain (medians): %.2f\n", colour.Median() / plain.Median());
+    Print("  rows in their expiry colours", scrolled);
 }
 
-// (a) The fill in this process.
-bool InProcess(const std::vector<runtime::ListRow>& rows, const std::wstring& scratch, int runs) {
+// (a) The model and its list in this process.
+bool InProcess(const std::vector<catalogue::ServerEntry>& entries, int runs) {
     runtime::Win32Form form(ui::MainWindowSpec());
     if (!form.Create()) {
         std::fprintf(stderr, "could not create MainWindow\n");
@@ -252,178 +220,28 @@ bool InProcess(const std::vector<runtime::ListRow>& rows, const std::wstring& sc
     form.Show();
     UpdateWindow(form.Handle());
     Pump();
-    HWND list = form.ControlHandle(app::kServerList);
+    app::ServerModel model;
+    model.BindList(form);
     bool right = true;
-
-    Figures intoEmpty, intoEmptyPaint, overFull, clear, inserts, texts, conversion;
+    Figures reset, firstPaint;
     for (int run = 0; run < runs; ++run) {
-        form.ListClear(app::kServerList);
+        model.Reset(std::vector<catalogue::ServerEntry>{}, {});
         Pump();
         double start = NowMs();
-        form.SetListRows(app::kServerList, rows);
-        double filled = NowMs();
+        model.Reset(entries, {2026, 12, 8, 10, 0, 0});
+        double made = NowMs();
         UpdateWindow(form.Handle());
         Pump();
-        intoEmpty.Add(filled - start);
-        intoEmptyPaint.Add(NowMs() - filled);
-        right = right && ListHolds(form, rows);
-
-        // A refresh after a server was added: the full list is replaced.
-        start = NowMs();
-        form.SetListRows(app::kServerList, rows);
-        overFull.Add(NowMs() - start);
-        Pump();
-        right = right && ListHolds(form, rows);
-
-        start = NowMs();
-        form.ListClear(app::kServerList);
-        clear.Add(NowMs() - start);
-        Pump();
+        reset.Add(made - start);
+        firstPaint.Add(NowMs() - made);
+        right = right && ListShowsModel(form, model);
     }
-
-    // In parts, as the start-up loader hands them over (app::kServerListLoadRows rows each, the first part by
-    // SetListRows, the rest by ListAppendRows), with the messages waiting handled between the parts.
-    Figures inParts, longestPart;
-    for (int run = 0; run < runs; ++run) {
-        form.ListClear(app::kServerList);
-        Pump();
-        double start = NowMs();
-        double longest = 0;
-        for (size_t begin = 0; begin < rows.size(); begin += app::kServerListLoadRows) {
-            std::vector<runtime::ListRow> part(
-                rows.begin() + static_cast<std::ptrdiff_t>(begin),
-                rows.begin() + static_cast<std::ptrdiff_t>(std::min(rows.size(), begin + app::kServerListLoadRows)));
-            double partStart = NowMs();
-            if (begin == 0) {
-                form.SetListRows(app::kServerList, part);
-            } else {
-                form.ListAppendRows(app::kServerList, part);
-            }
-            longest = std::max(longest, NowMs() - partStart);
-            Pump();
-        }
-        UpdateWindow(form.Handle());
-        Pump();
-        inParts.Add(NowMs() - start);
-        longestPart.Add(longest);
-        right = right && ListHolds(form, rows);
-    }
-
-    // What a part costs besides its rows, on the full list: an empty part, and its two list view calls.
-    Figures emptyPart, itemCount, redraw;
-    form.SetListRows(app::kServerList, rows);
-    Pump();
-    for (int run = 0; run < 20; ++run) {
-        double start = NowMs();
-        form.ListAppendRows(app::kServerList, {});
-        Pump();
-        emptyPart.Add(NowMs() - start);
-        start = NowMs();
-        SendMessageW(list, LVM_SETITEMCOUNT, rows.size(), 0);
-        itemCount.Add(NowMs() - start);
-        start = NowMs();
-        SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-        Pump();
-        redraw.Add(NowMs() - start);
-    }
-
-    // Row by row, as a loop of ListAddRow fills it (drawing stays on): so slow under Wine that only the
-    // first rows are timed, twice as many the second time, to show how the cost grows.
-    std::vector<std::pair<size_t, double>> byRow;
-    for (size_t count : {std::min<size_t>(rows.size(), 500), std::min<size_t>(rows.size(), 1000)}) {
-        form.ListClear(app::kServerList);
-        Pump();
-        double start = NowMs();
-        for (size_t r = 0; r < count; ++r) form.ListAddRow(app::kServerList, rows[r].cells);
-        byRow.emplace_back(count, NowMs() - start);
-        Pump();
-        right = right && ListHolds(form, std::vector<runtime::ListRow>(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(count)));
-    }
-
-    // What an ordinary list view (one holding its own texts) costs, on a window of the benchmark's own in
-    // the server list's place, with its columns: the texts converted first, then the items inserted with
-    // their first column, then the other columns' texts set.
-    RECT place{};
-    GetWindowRect(list, &place);
-    MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&place), 2);
-    HWND plain = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL,
-                                 place.left, place.top, place.right - place.left, place.bottom - place.top,
-                                 form.Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(plain, WM_SETFONT, SendMessageW(list, WM_GETFONT, 0, 0), FALSE);
-    SendMessageW(plain, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES,
-                 LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    for (int c = 0; c < form.ListColumnCount(app::kServerList); ++c) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_WIDTH | LVCF_SUBITEM;
-        column.cx = form.ListColumnWidth(app::kServerList, c);
-        column.iSubItem = c;
-        SendMessageW(plain, LVM_INSERTCOLUMNW, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));
-    }
-    for (int run = 0; run < runs; ++run) {
-        SendMessageW(plain, LVM_DELETEALLITEMS, 0, 0);
-        Pump();
-        double start = NowMs();
-        std::vector<std::vector<std::wstring>> wide(rows.size());
-        for (size_t r = 0; r < rows.size(); ++r) {
-            for (const std::string& cell : rows[r].cells) wide[r].push_back(Wide(cell));
-        }
-        conversion.Add(NowMs() - start);
-        SendMessageW(plain, WM_SETREDRAW, FALSE, 0);
-        SendMessageW(plain, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows.size()), 0);
-        start = NowMs();
-        for (size_t r = 0; r < rows.size(); ++r) {
-            LVITEMW item{};
-            item.mask = LVIF_TEXT | LVIF_PARAM;
-            item.iItem = static_cast<int>(r);
-            item.pszText = wide[r][0].data();
-            item.lParam = static_cast<LPARAM>(r);
-            if (SendMessageW(plain, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) != static_cast<LRESULT>(r)) {
-                std::fprintf(stderr, "the list refused item %zu\n", r);
-                right = false;
-                break;
-            }
-        }
-        inserts.Add(NowMs() - start);
-        start = NowMs();
-        for (size_t r = 0; r < rows.size(); ++r) {
-            for (size_t column = 1; column < wide[r].size(); ++column) {
-                if (wide[r][column].empty()) continue;
-                LVITEMW cell{};
-                cell.iSubItem = static_cast<int>(column);
-                cell.pszText = wide[r][column].data();
-                SendMessageW(plain, LVM_SETITEMTEXTW, r, reinterpret_cast<LPARAM>(&cell));
-            }
-        }
-        texts.Add(NowMs() - start);
-        SendMessageW(plain, WM_SETREDRAW, TRUE, 0);
-        Pump();
-    }
-    DestroyWindow(plain);
-    Pump();
-
-    std::printf("(a) in this process: MainWindow shown, %zu rows (ms)\n", rows.size());
-    Print("SetListRows into the empty list", intoEmpty);
-    Print("  then the first paint", intoEmptyPaint);
-    Print("SetListRows over the full list (a refresh)", overFull);
-    Print("ListClear of the full list", clear);
-    std::printf("  in parts of %zu rows, messages handled between them:\n", app::kServerListLoadRows);
-    Print("  all parts, then the first paint", inParts);
-    Print("  the longest part", longestPart);
-    Print("  an empty part on the full list (its overhead)", emptyPart);
-    Print("    LVM_SETITEMCOUNT on the full list", itemCount);
-    Print("    WM_SETREDRAW off and on, then the messages", redraw);
-    for (const auto& [count, ms] : byRow) {
-        std::printf("  ListAddRow row by row, the first %5zu rows         %8.1f  (%.2f ms a row)\n", count, ms,
-                    ms / static_cast<double>(count));
-    }
-    std::printf("  an ordinary list view (holding its texts) filled directly, drawing off:\n");
-    Print("  texts GBK -> UTF-16 (all cells)", conversion);
-    Print("  LVM_INSERTITEMW, one per row", inserts);
-    Print("  LVM_SETITEMTEXTW, the other non-empty cells", texts);
-    right = Sorting(form, rows, runs) && right;
-    Scrolling(form, rows, runs);
-    RowWrites(form, rows, scratch, runs);
+    std::printf("(a) in this process: MainWindow shown, the server model of %zu servers as its list (ms)\n", entries.size());
+    Print("ServerModel::Reset (servers made, the list told)", reset);
+    Print("  then the first paint", firstPaint);
+    right = Sorting(form, model, runs) && right;
+    right = Filtering(form, model, runs) && right;
+    Scrolling(form, static_cast<int>(entries.size()), runs);
     form.Close();
     Pump();
     return right;
@@ -700,7 +518,7 @@ int main() {
 
     const std::vector<catalogue::ServerEntry> entries = bench::MakeServerEntries(servers);
     CreateDirectoryW(positional[0].c_str(), nullptr);
-    bool right = InProcess(app::ServerListRows(entries), positional[0], runs);
+    bool right = InProcess(entries, runs);
     if (positional.size() > 1) {
         right = Program(std::vector<std::wstring>(positional.begin() + 1, positional.end()), positional[0], entries,
                         runs) &&

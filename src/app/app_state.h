@@ -11,7 +11,6 @@
 namespace app {
 
 struct AppState {
-    std::atomic<int> ConnectInProgress{0};  // 1 while a connection to a server is being made
     std::atomic<int> MonitorStop{0};        // 1 tells the session monitor to stop
 
     // Every use of Database, on any thread, holds DatabaseLock for its whole sequence of calls (open a

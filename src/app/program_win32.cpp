@@ -153,13 +153,22 @@ runtime::DateTimeValue LocalNow() {
     return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
-// The server list, its menu and the server editor. Never destroyed, like the window it serves.
+// The program's servers, which the server list shows. Never destroyed, like the window it serves.
+ServerModel& Servers() {
+    static ServerModel* model = new ServerModel(session::ConnectionNameLimit());
+    return *model;
+}
+
+// The session monitor: made when the main window's handlers are bound (a connect request tells it about the
+// clients it starts), run on a thread of its own from OnMainWindowCreated until MonitorStop. Never destroyed,
+// like the window it watches.
+session::SessionMonitor* monitor = nullptr;
+
+// The server list, its menu, the server editor and the filter strip. Never destroyed, like the window it serves.
 ServerCatalogue& Catalogue() {
-    static ServerCatalogue* catalogue = new ServerCatalogue({&App().Database, &App().DatabaseLock, &Dialogs(),
-                                                             [](const std::string& path) {
-                                                                 DeleteFileW(runtime::GbkToWide(path).c_str());
-                                                             },
-                                                             &LocalNow});
+    static ServerCatalogue* catalogue = new ServerCatalogue(
+        Servers(), {&App().Database, &App().DatabaseLock, &Dialogs(), &session::DeleteConnectionFileNow,
+                    [](const std::string& file) { return monitor && monitor->Watching(file); }, &LocalNow});
     return *catalogue;
 }
 
@@ -175,7 +184,7 @@ int remindedDay = 0;  // year * 10000 + month * 100 + day of the last reminder
 void RemindOfExpiries() {
     if (!mainForm) return;
     const runtime::DateTimeValue now = LocalNow();
-    const ExpiryCounts counts = ColourServerList(*mainForm, now);
+    const ExpiryCounts counts = Servers().Reclassify(now);
     const int today = now.year * 10000 + now.month * 100 + now.day;
     if (today == remindedDay) return;
     remindedDay = today;
@@ -213,11 +222,6 @@ void StartDayWatch() {
 }
 // ---------------------------------------------------------------------------------------------------------
 
-// The session monitor: made when the main window's handlers are bound (a connect request tells it about the
-// files it writes), run on a thread of its own from OnMainWindowCreated until MonitorStop. Never destroyed,
-// like the window it watches.
-session::SessionMonitor* monitor = nullptr;
-
 DWORD WINAPI SessionMonitorThread(LPVOID) {
     monitor->Run();
     return 0;
@@ -236,17 +240,26 @@ DWORD WINAPI StartupLoaderThread(LPVOID) {
     // which takes tens of milliseconds: asked at once on a thread of its own, it is answered while the server
     // list goes in, and the step that needs it takes the answer.
     std::future<std::vector<profile::DisplaySize>> modes = std::async(std::launch::async, &profile::SystemDisplayModes);
-    RunStartupLoader(StartupSteps([](LoaderContext& loader) {
-                                      LoadServerListAtStartup(loader, *mainForm, kServerListLoadRows, &LocalNow);
-                                  },
-                                  [&state, &modes](LoaderContext& loader) {
-                                      profile::BuildDisplayModeList(loader, *mainForm, state.Profile,
-                                                                    [&modes] { return modes.get(); });
-                                  },
-                                  [&state](LoaderContext& loader) {
-                                      profile::LoadConnectionProfile(loader, *mainForm, state.Profile);
-                                  }),
-                     context);
+    const std::vector<std::string> failures = RunStartupLoader(
+        StartupSteps([](LoaderContext& loader) { LoadServerListAtStartup(loader, Servers(), &LocalNow); },
+                     [&state, &modes](LoaderContext& loader) {
+                         profile::BuildDisplayModeList(loader, *mainForm, state.Profile, [&modes] { return modes.get(); });
+                     },
+                     [&state](LoaderContext& loader) {
+                         profile::LoadConnectionProfile(loader, *mainForm, state.Profile);
+                         // Saving and connecting use the profile: now that it is in, they may.
+                         loader.OnUiThread([] {
+                             mainForm->SetEnabled(profile::kSaveButton, true);
+                             mainForm->SetEnabled(session::kConnectButton, true);
+                         });
+                     }),
+        context);
+    // A step that failed is said like any handler's failure, not dropped.
+    if (!failures.empty()) {
+        std::string what = "启动时加载失败：";
+        for (const std::string& failure : failures) what += "\n" + failure;
+        context.OnUiThread([what] { runtime::ShowHandlerFailure(reinterpret_cast<HWND>(ui::MainWindowHandle()), what.c_str()); });
+    }
     // The reminder of servers that have lapsed or lapse soon, once the list is in; then a mark that the loader
     // has finished, for tools that watch the program start (the start-up benchmark).
     context.OnUiThread([] {
@@ -317,7 +330,6 @@ void OnMainWindowCreated() {
     SingleInstanceGuard(kInstanceEventName);
     ui::ShowMainWindow();
     AppState& state = App();
-    state.ConnectInProgress = 0;
 
     const std::string databasePath = executableFolder() + "\\config.MDB";
     catalogue::EnsureConfigDatabaseFile(databasePath);
@@ -342,6 +354,9 @@ void OnMainWindowCreated() {
                     runtime::GbkToWide("警告：").c_str(), MB_OK | MB_ICONWARNING);
     }
 
+    // Until the loader has put the stored profile in, nothing may save it or connect with it.
+    mainForm->SetEnabled(profile::kSaveButton, false);
+    mainForm->SetEnabled(session::kConnectButton, false);
     HANDLE loader = CreateThread(nullptr, 0, &StartupLoaderThread, nullptr, 0, nullptr);
     if (loader) CloseHandle(loader);
 
@@ -410,7 +425,7 @@ void HandleTrayEvent(int code) {
         // The expiry reminder: the main window in front, the servers due first in the list.
         if (!IsWindowVisible(window)) ToggleMainWindow();
         session::SetWindowZOrder(reinterpret_cast<session::WindowHandle>(window), false);
-        if (mainForm) ShowDueServers(*mainForm, LocalNow());
+        if (mainForm) Catalogue().ShowDueServers(*mainForm);
         break;
     case tray::kShellRestarted:
         RemoveTrayIcon();
@@ -460,15 +475,15 @@ int RunProgram() {
 
         session::MonitorServices watching = session::SystemMonitorServices();
         watching.stop = &state.MonitorStop;
-        watching.connectInProgress = &state.ConnectInProgress;
         watching.onUiThread = [](const std::function<void()>& work) { return ui::RunOnMainWindowThread(work); };
-        monitor = new session::SessionMonitor(window, std::move(watching));
+        monitor = new session::SessionMonitor(Servers(), std::move(watching));
         session::ConnectServices connecting = session::SystemConnectServices();
         connecting.profile = &state.Profile;
-        connecting.connectInProgress = &state.ConnectInProgress;
         connecting.dialogs = &Dialogs();
-        connecting.watchFile = [](const std::string& path) { monitor->WatchFile(path); };
-        session::BindConnect(window, std::move(connecting));
+        connecting.watch = [](const std::string& file, const std::string& title, session::ClientToken client,
+                              std::uint64_t until) { monitor->Watch(file, title, client, until); };
+        static session::Connector* connector = new session::Connector(std::move(connecting));
+        BindConnect(window, Servers(), *connector, state.Profile);
     };
     if (!ui::LoadMainWindow(std::move(events))) return 0;
 

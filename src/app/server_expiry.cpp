@@ -1,7 +1,9 @@
 #include "app/server_expiry.h"
 
-#include "app/server_catalogue.h"
-#include "app/server_list_sort.h"
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 #include "runtime/date_time.h"
 #include "tray/tray_texts.h"
 
@@ -13,14 +15,21 @@ constexpr double kSecond = 1.0 / 86400.0;
 
 }  // namespace
 
-ExpiryClass ClassifyExpiry(const std::string& expiry, const runtime::DateTimeValue& now) {
+double ExpiryDate(const std::string& expiry) {
     runtime::DateTimeValue date;
-    if (!runtime::DateTimeFromText(expiry, date) || date.year < 1900) return ExpiryClass::kNone;
-    const double when = runtime::OleDateFromDateTime(date);
-    const double current = runtime::OleDateFromDateTime(now);
-    if (when < current - kSecond / 2) return ExpiryClass::kLapsed;
-    if (when <= current + kDueDays + kSecond / 2) return ExpiryClass::kDueSoon;
+    if (!runtime::ExpiryFromText(expiry, date) || date.year < 1900) return std::numeric_limits<double>::quiet_NaN();
+    return runtime::OleDateFromDateTime(date);
+}
+
+ExpiryClass ClassifyExpiryDate(double when, double now) {
+    if (std::isnan(when)) return ExpiryClass::kNone;
+    if (when < now - kSecond / 2) return ExpiryClass::kLapsed;
+    if (when <= now + kDueDays + kSecond / 2) return ExpiryClass::kDueSoon;
     return ExpiryClass::kNone;
+}
+
+ExpiryClass ClassifyExpiry(const std::string& expiry, const runtime::DateTimeValue& now) {
+    return ClassifyExpiryDate(ExpiryDate(expiry), runtime::OleDateFromDateTime(now));
 }
 
 std::int32_t ExpiryColour(ExpiryClass expiryClass) {
@@ -32,19 +41,6 @@ std::int32_t ExpiryColour(ExpiryClass expiryClass) {
     return runtime::kListColour;
 }
 
-ExpiryCounts ColourServerList(runtime::Form& mainWindow, const runtime::DateTimeValue& now) {
-    ExpiryCounts counts;
-    const int rows = mainWindow.ListRowCount(kServerList);
-    for (int row = 0; row < rows; ++row) {
-        const ExpiryClass expiry = ClassifyExpiry(mainWindow.ListCell(kServerList, row, kColumnExpiry), now);
-        counts.lapsed += expiry == ExpiryClass::kLapsed;
-        counts.dueSoon += expiry == ExpiryClass::kDueSoon;
-        const std::int32_t colour = ExpiryColour(expiry);
-        if (mainWindow.ListRowColour(kServerList, row) != colour) mainWindow.SetListRowColour(kServerList, row, colour);
-    }
-    return counts;
-}
-
 std::string ReminderText(const ExpiryCounts& counts) {
     std::string text;
     if (counts.lapsed > 0) text = std::to_string(counts.lapsed) + " 台服务器已过期";
@@ -54,15 +50,33 @@ std::string ReminderText(const ExpiryCounts& counts) {
     return tray::CutGbk(text, tray::kBalloonTextBytes);
 }
 
-void ShowDueServers(runtime::Form& mainWindow, const runtime::DateTimeValue& now) {
-    SortServerList(mainWindow, kServerList, kColumnExpiry, SortMode::Date, true);
-    const int rows = mainWindow.ListRowCount(kServerList);
-    for (int row = 0; row < rows; ++row) {
-        if (ClassifyExpiry(mainWindow.ListCell(kServerList, row, kColumnExpiry), now) == ExpiryClass::kNone) continue;
-        mainWindow.SetListSelectedRow(kServerList, row);
-        mainWindow.ListShowRow(kServerList, row);
-        return;
+bool RenewalBase(const std::string& expiry, const runtime::DateTimeValue& now, runtime::DateTimeValue& base) {
+    runtime::DateTimeValue date;
+    if (!runtime::ExpiryFromText(expiry, date)) return false;
+    if (runtime::OleDateFromDateTime(date) < runtime::OleDateFromDateTime(now)) {
+        date.year = now.year;
+        date.month = now.month;
+        date.day = now.day;
     }
+    base = date;
+    return true;
+}
+
+runtime::DateTimeValue AddMonths(const runtime::DateTimeValue& base, int months) {
+    runtime::DateTimeValue result = base;
+    const int total = base.year * 12 + (base.month - 1) + months;
+    result.year = total / 12;
+    result.month = total % 12 + 1;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (result.year % 4 == 0 && result.year % 100 != 0) || result.year % 400 == 0;
+    const int days = result.month == 2 && leap ? 29 : kDays[result.month - 1];
+    result.day = std::min(base.day, days);
+    return result;
+}
+
+std::string RenewedExpiryText(const std::string& oldExpiry, const runtime::DateTimeValue& renewed) {
+    if (oldExpiry.find(':') != std::string::npos) return runtime::ExpiryText(renewed);
+    return std::to_string(renewed.year) + "/" + std::to_string(renewed.month) + "/" + std::to_string(renewed.day);
 }
 
 std::int64_t MillisecondsToNextDay(const runtime::DateTimeValue& now) {

@@ -15,9 +15,13 @@ namespace app {
 
 enum class ExpiryClass { kNone, kLapsed, kDueSoon };
 
-// kLapsed when the expiry text's date and time lie before `now`, kDueSoon when they lie within the 7 days
-// after it (`now` itself included, 7 days exactly too), kNone otherwise and for any text that does not read
-// as a date (DateTimeFromText) or lies before 1900.
+// The moment an expiry text lapses (runtime::ExpiryFromText: a bare date is the end of that day) as an OLE
+// date; NaN for a text that does not read as one or lies before 1900.
+double ExpiryDate(const std::string& expiry);
+// kLapsed when the expiry date lies before `now` (OLE dates), kDueSoon when it lies within the 7 days after it
+// (`now` itself included, 7 days exactly too), kNone otherwise and for NaN.
+ExpiryClass ClassifyExpiryDate(double expiry, double now);
+// The same for an expiry text.
 ExpiryClass ClassifyExpiry(const std::string& expiry, const runtime::DateTimeValue& now);
 
 inline constexpr std::int32_t kLapsedColour = 0x000000C8;   // red, RGB(200, 0, 0)
@@ -28,18 +32,22 @@ struct ExpiryCounts {
     int lapsed = 0, dueSoon = 0;
 };
 
-// Gives every row of the server list the colour of its expiry class as of `now` (only rows whose colour
-// changes are touched) and counts the classes.
-ExpiryCounts ColourServerList(runtime::Form& mainWindow, const runtime::DateTimeValue& now);
 
 inline constexpr char kReminderTitle[] = "服务器到期提醒";
 // "N 台服务器已过期，M 台服务器将在 7 天内到期", a part whose count is 0 left out; "" when both are 0. Cut to the
 // balloon's 255 bytes without splitting a character.
 std::string ReminderText(const ExpiryCounts& counts);
 
-// The reminder was clicked: the list sorted by expiry, oldest first, and the first lapsed or lapsing row
-// selected and scrolled into view.
-void ShowDueServers(runtime::Form& mainWindow, const runtime::DateTimeValue& now);
+
+// Renewal. The date a renewal counts from: the expiry of `expiry` (ExpiryFromText), or, when that has passed
+// at `now`, today at the expiry's time of day; false for a text that does not read as an expiry.
+bool RenewalBase(const std::string& expiry, const runtime::DateTimeValue& now, runtime::DateTimeValue& base);
+// `base` moved on by `months` calendar months, keeping the time of day; a day the month does not have becomes
+// its last (31 January + 1 month = 28 or 29 February).
+runtime::DateTimeValue AddMonths(const runtime::DateTimeValue& base, int months);
+// The expiry text of a renewed date: in the program's form (ExpiryText), or the date alone when the old text
+// was a date alone (its time of day the end of the day).
+std::string RenewedExpiryText(const std::string& oldExpiry, const runtime::DateTimeValue& renewed);
 
 // Milliseconds from `now` to the next local midnight (at least 1).
 std::int64_t MillisecondsToNextDay(const runtime::DateTimeValue& now);

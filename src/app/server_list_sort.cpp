@@ -64,13 +64,8 @@ double DateKey(std::string_view text) {
     return runtime::OleDateFromDateTime(value);
 }
 
-std::string_view CellText(const runtime::ListRow& row, int column) {
-    if (column < 0 || static_cast<size_t>(column) >= row.cells.size()) return {};
-    return row.cells[static_cast<size_t>(column)];
-}
-
-// The binary insertion over keys of one type. `compare(a, b)` is negative, zero or positive as a is below,
-// equal to or above b.
+// The binary insertion over keys of one type, one insertion at a time. `compare(a, b)` is negative, zero or
+// positive as a is below, equal to or above b.
 template <typename Key, typename Compare>
 std::vector<int> InsertionOrder(const std::vector<Key>& keys, Compare compare) {
     std::vector<int> placed;  // indices into keys, in sorted order
@@ -109,6 +104,101 @@ std::vector<int> InsertionOrder(const std::vector<Key>& keys, Compare compare) {
     return placed;
 }
 
+// Counts over 1..n (a Fenwick tree): add at a place, the sum up to a place, the place of the k-th unit.
+class Counts {
+public:
+    explicit Counts(size_t n) : tree_(n + 1, 0) {}
+    void Add(size_t place, int amount) {
+        for (; place < tree_.size(); place += place & (~place + 1)) tree_[place] += amount;
+    }
+    int SumTo(size_t place) const {
+        int sum = 0;
+        for (; place > 0; place -= place & (~place + 1)) sum += tree_[place];
+        return sum;
+    }
+    // The smallest place whose sum reaches k (k >= 1, within the total).
+    size_t Find(int k) const {
+        size_t place = 0, step = 1;
+        while (step * 2 < tree_.size()) step *= 2;
+        for (; step > 0; step /= 2) {
+            if (place + step < tree_.size() && tree_[place + step] < k) {
+                place += step;
+                k -= tree_[place];
+            }
+        }
+        return place + 1;
+    }
+
+private:
+    std::vector<int> tree_;
+};
+
+// The same order as InsertionOrder without moving rows about. Every key below the one being placed lies
+// before it and every key above after it, so each comparison of the search is known from two counts: how
+// many keys placed so far are below it and how many are not above it (kept per key rank). The search is
+// followed with those counts, giving the place each row took among the rows before it; the final order is
+// then filled in from the last row back, each taking the free slot at its place. Needs keys whose equality
+// is an equivalence: numbers within the tolerance of each other that chain unequal ones together fall back
+// to InsertionOrder.
+template <typename Key, typename Compare>
+std::vector<int> FastInsertionOrder(const std::vector<Key>& keys, Compare compare) {
+    const size_t n = keys.size();
+    std::vector<int> byKey(n);
+    for (size_t i = 0; i < n; ++i) byKey[i] = static_cast<int>(i);
+    std::stable_sort(byKey.begin(), byKey.end(), [&](int a, int b) { return compare(keys[a], keys[b]) < 0; });
+    std::vector<size_t> rank(n);  // from 1
+    size_t ranks = 0, groupStart = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (i == 0 || compare(keys[byKey[i - 1]], keys[byKey[i]]) != 0) {
+            ++ranks;
+            groupStart = i;
+        } else if (compare(keys[byKey[groupStart]], keys[byKey[i]]) != 0) {
+            return InsertionOrder(keys, compare);
+        }
+        rank[byKey[i]] = ranks;
+    }
+
+    Counts placedByRank(ranks);
+    std::vector<size_t> place(n);  // 1-based place among the rows placed until then
+    for (size_t r = 0; r < n; ++r) {
+        const size_t m = r;
+        const size_t below = static_cast<size_t>(placedByRank.SumTo(rank[r] - 1));
+        const size_t notAbove = static_cast<size_t>(placedByRank.SumTo(rank[r]));
+        // The sign of compare(key, key at place j).
+        auto order = [&](size_t j) { return j <= below ? 1 : (j > notAbove ? -1 : 0); };
+        size_t p;
+        if (m == 0 || order(m) >= 0) {
+            p = m + 1;
+        } else if (order(1) <= 0) {
+            p = 1;
+        } else {
+            size_t lo = 1, hi = m;
+            while (lo + 1 < hi) {
+                const size_t mid = (lo + hi) / 2;
+                const int o = order(mid);
+                if (o == 0) {
+                    lo = mid;
+                    break;
+                }
+                (o > 0 ? lo : hi) = mid;
+            }
+            p = lo + 1;
+        }
+        place[r] = p;
+        placedByRank.Add(rank[r], 1);
+    }
+
+    std::vector<int> sorted(n);
+    Counts free(n);
+    for (size_t slot = 1; slot <= n; ++slot) free.Add(slot, 1);
+    for (size_t r = n; r-- > 0;) {
+        const size_t slot = free.Find(static_cast<int>(place[r]));
+        sorted[slot - 1] = static_cast<int>(r);
+        free.Add(slot, -1);
+    }
+    return sorted;
+}
+
 int CompareNumbers(double a, double b) {
     double difference = a - b;
     if (difference > kTolerance) return 1;
@@ -125,63 +215,56 @@ int CompareTexts(std::string_view a, std::string_view b) {
 }  // namespace
 
 SortMode SortModeForColumn(int column) {
-    if (column == 7) return SortMode::Date;     // 到期时间
-    if (column == 5) return SortMode::Numeric;  // 端口
+    if (column == kColumnExpiry) return SortMode::Date;
+    if (column == kColumnPort) return SortMode::Numeric;
     return SortMode::Text;
 }
 
-std::vector<int> SortedOrder(const std::vector<runtime::ListRow>& rows, int column, SortMode mode, bool ascending) {
+namespace {
+
+template <bool kFast>
+std::vector<int> Order(size_t count, const std::function<std::string_view(size_t row)>& cell, SortMode mode,
+                       bool ascending) {
     std::vector<int> order;
     if (mode == SortMode::Text) {
         std::vector<std::string_view> keys;
-        keys.reserve(rows.size());
-        for (const runtime::ListRow& row : rows) keys.push_back(TrimBlanks(CellText(row, column)));
-        order = InsertionOrder(keys, CompareTexts);
+        keys.reserve(count);
+        for (size_t row = 0; row < count; ++row) keys.push_back(TrimBlanks(cell(row)));
+        order = kFast ? FastInsertionOrder(keys, CompareTexts) : InsertionOrder(keys, CompareTexts);
     } else {
         std::vector<double> keys;
-        keys.reserve(rows.size());
-        for (const runtime::ListRow& row : rows) {
-            std::string_view text = TrimBlanks(CellText(row, column));
+        keys.reserve(count);
+        for (size_t row = 0; row < count; ++row) {
+            std::string_view text = TrimBlanks(cell(row));
             keys.push_back(mode == SortMode::Numeric ? LeadingNumber(text) : DateKey(text));
         }
-        order = InsertionOrder(keys, CompareNumbers);
+        order = kFast ? FastInsertionOrder(keys, CompareNumbers) : InsertionOrder(keys, CompareNumbers);
     }
     if (!ascending) std::reverse(order.begin(), order.end());
     return order;
 }
 
-void SortServerList(runtime::Form& window, const std::string& list, int column, SortMode mode, bool ascending) {
-    if (column < 0 || column >= window.ListColumnCount(list)) {
-        throw std::out_of_range("window " + window.Name() + ", list \"" + list + "\": cannot sort by column " +
-                                std::to_string(column) + ", which does not exist");
-    }
-    const int selected = window.ListSelectedRow(list);
-    std::vector<runtime::ListRow> rows = window.ListRows(list);
-    const std::vector<int> order = SortedOrder(rows, column, mode, ascending);
+}  // namespace
 
-    std::vector<runtime::ListRow> sorted;
-    sorted.reserve(rows.size());
-    int newSelected = -1;
-    const bool numbered = window.ListColumnCount(list) > kColumnNumber;
-    for (size_t i = 0; i < order.size(); ++i) {
-        runtime::ListRow row = std::move(rows[static_cast<size_t>(order[i])]);
-        if (numbered) {
-            if (row.cells.size() <= static_cast<size_t>(kColumnNumber)) row.cells.resize(kColumnNumber + 1);
-            row.cells[kColumnNumber] = std::to_string(i + 1);
-        }
-        if (order[i] == selected) newSelected = static_cast<int>(i);
-        sorted.push_back(std::move(row));
-    }
-    window.SetListRows(list, sorted);
-    if (newSelected >= 0) {
-        window.SetListSelectedRow(list, newSelected);
-        window.ListShowRow(list, newSelected);
-    }
+std::vector<int> SortedOrder(size_t count, const std::function<std::string_view(size_t row)>& cell, SortMode mode,
+                             bool ascending) {
+    return Order<true>(count, cell, mode, ascending);
 }
 
-void ServerListSorter::OnColumnClick(runtime::Form& window, int column) {
-    ascending_ = !ascending_;
-    SortServerList(window, kServerList, column, SortModeForColumn(column), ascending_);
+std::vector<int> SortedOrderByInsertion(size_t count, const std::function<std::string_view(size_t row)>& cell,
+                                        SortMode mode, bool ascending) {
+    return Order<false>(count, cell, mode, ascending);
+}
+
+std::vector<int> SortedOrder(const std::vector<runtime::ListRow>& rows, int column, SortMode mode, bool ascending) {
+    return SortedOrder(
+        rows.size(),
+        [&rows, column](size_t row) -> std::string_view {
+            const std::vector<std::string>& cells = rows[row].cells;
+            return column >= 0 && static_cast<size_t>(column) < cells.size() ? cells[static_cast<size_t>(column)]
+                                                                               : std::string_view();
+        },
+        mode, ascending);
 }
 
 }  // namespace app

@@ -107,10 +107,6 @@ std::string ConnectionFileName(const std::string& note) {
     return name;
 }
 
-std::string ConnectionFilePath(const std::string& note) {
-    return "C:\\Windows\\Temp\\" + ConnectionFileName(note) + ".rdp";
-}
-
 std::string SqlText(const std::string& value) {
     std::string literal = "'";
     for (char c : value) {

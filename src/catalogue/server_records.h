@@ -47,8 +47,6 @@ std::string NoteForModify(const std::string& typed);
 // and each character a Windows file name cannot hold (\ / : * ? " < > | and the control characters
 // 0x00..0x1F, 0x7F) replaced by "_". Double-byte characters pass whole, whatever their trail byte.
 std::string ConnectionFileName(const std::string& note);
-// "C:\Windows\Temp\<ConnectionFileName(note)>.rdp".
-std::string ConnectionFilePath(const std::string& note);
 
 // `value` as an SQL text literal: in single quotes, each quote inside doubled.
 std::string SqlText(const std::string& value);

@@ -154,6 +154,7 @@ void ApplyStoredProfile(Form& mainWindow, ProfileState& state, const std::map<st
         mainWindow.SetText(kSpeedLabel, "与连接质量相关的功能:");
         for (const char* box : kExperienceBoxes) mainWindow.SetEnabled(box, false);
     }
+    state.loaded = true;
 }
 
 std::map<std::string, std::string> GatherProfile(const Form& mainWindow, const ProfileState& state) {
@@ -179,7 +180,7 @@ std::map<std::string, std::string> GatherProfile(const Form& mainWindow, const P
     return values;
 }
 
-void LoadConnectionProfile(app::LoaderContext& context, Form& mainWindow, ProfileState& state) {
+void LoadConnectionProfile(catalogue::LoaderContext& context, Form& mainWindow, ProfileState& state) {
     std::map<std::string, std::string> stored;
     bool read = false;
     context.WithDatabase([&](catalogue::ConfigDatabase& database) { read = ReadStoredProfile(database, stored); });
@@ -188,6 +189,7 @@ void LoadConnectionProfile(app::LoaderContext& context, Form& mainWindow, Profil
 }
 
 void SaveConnectionProfile(Form& mainWindow, ProfileState& state, const SaveServices& services) {
+    if (!state.loaded) return;  // the controls still hold their first values, not the stored ones
     auto say = [&](const std::string& text, runtime::MessageIcon icon) {
         services.dialogs->ShowMessage({text, "信息：", icon, runtime::MessageButtons::Ok});
     };

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/startup_loader.h"
+#include "catalogue/loader_context.h"
 #include "catalogue/config_database.h"
 #include "profile/profile_state.h"
 #include "runtime/form_runtime.h"
@@ -69,7 +69,7 @@ std::map<std::string, std::string> GatherProfile(const runtime::Form& mainWindow
 
 // The start-up loader's step: reads the row on the loader's thread under the database lock, then applies
 // it on the user-interface thread.
-void LoadConnectionProfile(app::LoaderContext& context, runtime::Form& mainWindow, ProfileState& state);
+void LoadConnectionProfile(catalogue::LoaderContext& context, runtime::Form& mainWindow, ProfileState& state);
 
 // What saving needs besides the windows.
 struct SaveServices {

@@ -51,7 +51,7 @@ std::vector<std::string> DisplayModeTexts(const std::vector<DisplaySize>& modes)
     return texts;
 }
 
-void BuildDisplayModeList(app::LoaderContext& context, Form& mainWindow, ProfileState& state,
+void BuildDisplayModeList(catalogue::LoaderContext& context, Form& mainWindow, ProfileState& state,
                           const DisplayModeSource& modes) {
     std::vector<std::string> texts = DisplayModeTexts(modes ? modes() : std::vector<DisplaySize>{});
     context.OnUiThread([&] {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/startup_loader.h"
+#include "catalogue/loader_context.h"
 #include "profile/profile_state.h"
 #include "runtime/form_runtime.h"
 
@@ -30,7 +30,7 @@ std::vector<std::string> DisplayModeTexts(const std::vector<DisplaySize>& modes)
 
 // The start-up loader's step: asks for the modes on the loader's thread, then on the user-interface thread
 // keeps the list in `state` and makes it the slider's range (1 .. the number of entries).
-void BuildDisplayModeList(app::LoaderContext& context, runtime::Form& mainWindow, ProfileState& state,
+void BuildDisplayModeList(catalogue::LoaderContext& context, runtime::Form& mainWindow, ProfileState& state,
                           const DisplayModeSource& modes);
 
 // The slider moved (by the person, or at load): the position is kept within the list, the label shows its

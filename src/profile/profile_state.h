@@ -24,6 +24,8 @@ struct ProfileState {
     std::string kd, gd;
     // The slider position the all-monitors box returns to when it is cleared.
     int wz1 = 0;
+    // Set once the stored profile is in the controls and here: before that, nothing may save or use it.
+    bool loaded = false;
     // The display sizes the slider indexes ("1024 x 768 像素" ...), the last one "全屏".
     std::vector<std::string> DisplayModeList;
 };

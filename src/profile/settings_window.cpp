@@ -123,6 +123,12 @@ void BindGatewayDialog(Form& dialog, Form& mainWindow, ProfileState& state, runt
                                      runtime::MessageButtons::Ok});
                 return false;
             }
+            // A name GBK cannot hold would be stored with look-alikes or '?' and never reach the gateway.
+            if (!dialog.TextFitsGbk("编辑框1")) {
+                dialogs.ShowMessage({"网关服务器名称中有无法保存的字符(请只用中文、英文字母、数字和常用符号)...",
+                                     "远程桌面连接", runtime::MessageIcon::Error, runtime::MessageButtons::Ok});
+                return false;
+            }
             state.syRD = Flag(useThese);
             state.zdjcRD = Flag(dialog.Checked("单选框1"));
             state.bsyRD = Flag(dialog.Checked("单选框3"));

@@ -98,6 +98,14 @@ bool DateTimeFromText(const std::string& text, DateTimeValue& out) {
     return true;
 }
 
+bool ExpiryFromText(const std::string& text, DateTimeValue& out) {
+    DateTimeValue value;
+    if (!DateTimeFromText(text, value)) return false;
+    if (text.find(':') == std::string::npos) value.hour = 23, value.minute = 59, value.second = 59;
+    out = value;
+    return true;
+}
+
 std::string ExpiryText(const DateTimeValue& value) {
     char text[64];
     std::snprintf(text, sizeof text, "%04d/%d/%d %02d:%02d:%02d", value.year, value.month, value.day, value.hour,

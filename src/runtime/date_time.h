@@ -21,6 +21,11 @@ double OleDateFromDateTime(const DateTimeValue& value);
 // a date or time that does not exist (2025/2/30, 24:00), gives false and leaves `out` alone.
 bool DateTimeFromText(const std::string& text, DateTimeValue& out);
 
+// A server's expiry text as the moment it lapses: DateTimeFromText's forms, a date without a time of day
+// meaning the end of that day (23:59:59), since the server runs all of its last day. What the server editor
+// accepts and what the colours and the reminder read are this one rule.
+bool ExpiryFromText(const std::string& text, DateTimeValue& out);
+
 // "yyyy/M/d HH:mm:ss" on the 24-hour clock: 3 July 2025 14:05:09 -> "2025/7/3 14:05:09". What the program
 // writes into the expiry box when a date is chosen; DateTimeFromText reads it back.
 std::string ExpiryText(const DateTimeValue& value);

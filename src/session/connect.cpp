@@ -1,74 +1,59 @@
 #include "session/connect.h"
 
-#include "app/server_list.h"
-
 namespace session {
 namespace {
 
-using app::kServerList;
 constexpr int kWriteAttempts = 10;
-constexpr std::uint32_t kWaitAfterStart = 2000;  // the monitor leaves rows and files alone meanwhile
-
-// Sets the flag for as long as it lives.
-class Raised {
-public:
-    explicit Raised(std::atomic<int>* flag) : flag_(flag) {
-        if (flag_) *flag_ = 1;
-    }
-    ~Raised() {
-        if (flag_) *flag_ = 0;
-    }
-    Raised(const Raised&) = delete;
-    Raised& operator=(const Raised&) = delete;
-
-private:
-    std::atomic<int>* flag_;
-};
-
-void Pending(const ConnectServices& services) {
-    if (services.processPendingMessages) services.processPendingMessages();
-}
 
 }  // namespace
 
-bool WriteConnectionFile(const std::string& path, const std::string& text, const ConnectServices& services) {
+bool Connector::Running() const { return services_.clock && services_.clock() < runningUntil_; }
+
+bool Connector::Write(const std::string& file, const std::string& text) {
     bool written = false;
     for (int attempt = 0; attempt < kWriteAttempts && !written; ++attempt) {
-        written = services.writeFile && services.writeFile(path, text);
-        if (!written) Pending(services);
+        written = services_.writeFile && services_.writeFile(file, text);
+        if (!written && services_.processPendingMessages) services_.processPendingMessages();
     }
-    Pending(services);
+    if (services_.processPendingMessages) services_.processPendingMessages();
     return written;
 }
 
-void ConnectSelectedServer(runtime::Form& mainWindow, const ConnectServices& services) {
-    Raised inProgress(services.connectInProgress);
-    const int row = mainWindow.ListSelectedRow(kServerList);
-    if (row < 0) return;
-    const ServerCells server = ServerCellsOfRow(mainWindow, row);
-    if (mainWindow.ListCell(kServerList, row, app::kColumnState) == app::kConnectedState) {
-        if (services.activateSessionWindow)
-            services.activateSessionWindow(SessionWindowTitle(server.note, server.ip, server.port));
+void Connector::Connect(const runtime::Form& mainWindow, const ConnectRequest& request) {
+    if (Running()) return;  // a second click while the first request waits
+    if (request.connected) {
+        if (services_.activateSessionWindow) services_.activateSessionWindow(request.name.title);
         return;
     }
-    const std::string path = ConnectionFileOfNote(server.note);
-    const std::string text = BuildConnectionFileText(mainWindow, *services.profile, server, services.protect);
-    if (WriteConnectionFile(path, text, services) && services.watchFile) services.watchFile(path);
-    Pending(services);
-    const std::string command = ClientCommandLine(server.note);
-    if (services.startClient && !services.startClient(command)) {
-        // The one failure that is said: without a client nothing can ever connect.
-        services.dialogs->ShowMessage({"无法启动远程桌面客户端：\n" + command, "", runtime::MessageIcon::Error,
-                                       runtime::MessageButtons::Ok});
+    const std::uint64_t started = services_.clock ? services_.clock() : 0;
+    runningUntil_ = started + kRequestDeadline;
+    const std::string& file = request.name.file;
+    // Watched before it is written: from now on the monitor leaves this file alone until the client is done.
+    if (services_.watch) services_.watch(file, request.name.title, 0, runningUntil_);
+    std::string text = BuildConnectionFileText(mainWindow, *services_.profile, request.server, services_.protect);
+    const bool written = Write(file, text);
+    Wipe(text);  // the protected password is of no use to others, but the file's text is the user's
+    if (!written) {
+        runningUntil_ = 0;
+        if (services_.watch) services_.watch(file, request.name.title, 0, 0);
+        services_.dialogs->ShowMessage({"无法写入连接文件，远程桌面客户端没有启动：\n" + file, "",
+                                        runtime::MessageIcon::Error, runtime::MessageButtons::Ok});
         return;
     }
-    if (services.delayWithMessages) services.delayWithMessages(kWaitAfterStart);
-}
-
-void BindConnect(runtime::Form& mainWindow, ConnectServices services) {
-    auto connect = [&mainWindow, services](const runtime::FormEventArgs&) { ConnectSelectedServer(mainWindow, services); };
-    mainWindow.On(kConnectButton, runtime::FormEvent::Click, connect);
-    mainWindow.On(kServerList, runtime::FormEvent::DoubleClick, connect);
+    const ClientToken client = services_.startClient ? services_.startClient(file) : 0;
+    if (client == 0) {
+        // Without a client nothing can ever connect: said, and the file goes at once.
+        if (services_.deleteFile) services_.deleteFile(file);
+        if (services_.watch) services_.watch(file, request.name.title, 0, 0);
+        runningUntil_ = 0;
+        services_.dialogs->ShowMessage({"无法启动远程桌面客户端 mstsc.exe。", "", runtime::MessageIcon::Error,
+                                        runtime::MessageButtons::Ok});
+        return;
+    }
+    if (services_.watch) services_.watch(file, request.name.title, client, runningUntil_);
+    const std::uint64_t deadline = runningUntil_;
+    if (services_.delayWithMessages) services_.delayWithMessages(kWaitAfterStart);
+    if (runningUntil_ == deadline) runningUntil_ = 0;  // not a request that started meanwhile
 }
 
 }  // namespace session

@@ -1,10 +1,11 @@
 #include "session/connection_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <map>
 #include <utility>
 
-#include "app/server_list.h"
 #include "catalogue/server_records.h"
 #include "profile/connection_profile.h"
 #include "runtime/text_codec.h"
@@ -129,10 +130,57 @@ const std::vector<Line>& Lines() {
 
 }  // namespace
 
-ServerCells ServerCellsOfRow(const runtime::Form& mainWindow, int row) {
-    auto cell = [&](int column) { return mainWindow.ListCell(app::kServerList, row, column); };
-    return {cell(app::kColumnUser), cell(app::kColumnPassword), cell(app::kColumnIp), cell(app::kColumnPort),
-            cell(app::kColumnNote)};
+namespace {
+
+bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+// Whether the system keeps `name` (the part before its first dot) for a device.
+bool IsDeviceName(const std::string& name) {
+    std::string stem = name.substr(0, name.find('.'));
+    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' && stem[3] <= '9';
+}
+
+// 16 hex digits of the address (ASCII letters lowered) and port: FNV-1a over both, a zero byte between.
+std::string ServerFolder(const std::string& ip, const std::string& port) {
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    auto add = [&hash](unsigned char byte) { hash = (hash ^ byte) * 0x100000001B3ull; };
+    bool trail = false;
+    for (char c : ip) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        add(!trail && byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + 32) : byte);
+        trail = !trail && IsLeadByte(byte);
+    }
+    add(0);
+    for (char c : port) add(static_cast<unsigned char>(c));
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+    return digits;
+}
+
+}  // namespace
+
+std::string ConnectionBaseName(const std::string& note, size_t nameLimit) {
+    const std::string full = catalogue::ConnectionFileName(note);
+    std::vector<size_t> starts;  // where each character of the name begins
+    for (size_t i = 0; i < full.size();) {
+        starts.push_back(i);
+        i += IsLeadByte(static_cast<unsigned char>(full[i])) && i + 1 < full.size() ? 2 : 1;
+    }
+    const size_t limit = std::max<size_t>(nameLimit, 1);
+    auto cut = [&](size_t characters) { return characters < starts.size() ? full.substr(0, starts[characters]) : full; };
+    std::string name = cut(limit);
+    if (name.empty()) return "_";
+    if (IsDeviceName(name)) name = "_" + cut(limit - 1);  // still within the limit
+    return name;
+}
+
+ConnectionName ConnectionNameOf(const std::string& note, const std::string& ip, const std::string& port,
+                                size_t nameLimit) {
+    const std::string name = ConnectionBaseName(note, nameLimit);
+    return {ServerFolder(ip, port) + "\\" + name + ".rdp",
+            name + " - " + LineValue(ip) + ":" + LineValue(port) + " - 远程桌面连接"};
 }
 
 std::string LineValue(const std::string& text) {
@@ -142,6 +190,11 @@ std::string LineValue(const std::string& text) {
     return value;
 }
 
+void Wipe(void* data, size_t size) {
+    volatile unsigned char* bytes = static_cast<volatile unsigned char*>(data);
+    for (size_t i = 0; i < size; ++i) bytes[i] = 0;
+}
+
 std::vector<std::uint8_t> PasswordBlock(const std::string& password) {
     std::vector<std::uint8_t> block(512, 0);
     std::u16string text = runtime::GbkToUtf16(password);
@@ -149,11 +202,14 @@ std::vector<std::uint8_t> PasswordBlock(const std::string& password) {
         block[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
         block[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
     }
+    Wipe(text);
     return block;  // the terminating zero, and the filling, are the zeros after the text
 }
 
 std::string ProtectPassword(const std::string& password, const Protector& protect) {
-    std::vector<std::uint8_t> sealed = protect ? protect(PasswordBlock(password), u"psw") : std::vector<std::uint8_t>{};
+    std::vector<std::uint8_t> block = PasswordBlock(password);
+    std::vector<std::uint8_t> sealed = protect ? protect(block, u"psw") : std::vector<std::uint8_t>{};
+    Wipe(block);
     std::string hex;
     hex.reserve(2 * sealed.size() + 1);
     char digits[3];
@@ -178,17 +234,9 @@ std::string BuildConnectionFileText(const runtime::Form& mainWindow, const profi
         if (i > 0) text += "\r\n";
         text += lines[i](in);
     }
+    Wipe(in.server.password);
     return text;
 }
 
-std::string ConnectionFileOfNote(const std::string& note) { return catalogue::ConnectionFilePath(note); }
-
-std::string ClientCommandLine(const std::string& note) {
-    return "mstsc C:\\windows\\temp\\" + catalogue::ConnectionFileName(note) + ".rdp /console";
-}
-
-std::string SessionWindowTitle(const std::string& note, const std::string& ip, const std::string& port) {
-    return catalogue::ConnectionFileName(note) + " - " + LineValue(ip) + ":" + LineValue(port) + " - 远程桌面连接";
-}
 
 }  // namespace session

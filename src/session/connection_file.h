@@ -16,13 +16,28 @@
 
 namespace session {
 
-// What the file says about the server: the list row's cells.
+// What the file says about the server.
 struct ServerCells {
     std::string user, password, ip, port, note;
 };
 
-// The server list's row `row` of the main window.
-ServerCells ServerCellsOfRow(const runtime::Form& mainWindow, int row);
+// Where a server's connection file lives and how the client titles its session window; both come from this
+// one rule. Every server has a folder of its own under the program's connection folder (the user's own
+// temporary folder on Windows, see connect_win32.cpp), named by 16 hex digits of its address (ASCII letters
+// in lower case, as the database compares it) and port, so two servers never share a file; the file in it
+// is named after the note: ConnectionFileName's characters, cut to `nameLimit` characters (so that the
+// whole path stays within the system's limit), "_" for a name left empty, and "_" before a name the system
+// keeps for a device (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with or without an extension, any case).
+struct ConnectionName {
+    std::string file;   // "<folder>\<name>.rdp", relative to the connection folder
+    std::string title;  // "<name> - <address>:<port> - 远程桌面连接"
+};
+// Room for a name when the folder's length is not known (tests); the program works its own out.
+inline constexpr size_t kDefaultNameLimit = 100;
+ConnectionName ConnectionNameOf(const std::string& note, const std::string& ip, const std::string& port,
+                                size_t nameLimit = kDefaultNameLimit);
+// The name part alone.
+std::string ConnectionBaseName(const std::string& note, size_t nameLimit = kDefaultNameLimit);
 
 // A value as it goes into a line of the file, or into the session window's title: without carriage
 // returns and line feeds, which would start a line of their own.
@@ -35,6 +50,12 @@ using Protector = std::function<std::vector<std::uint8_t>(const std::vector<std:
 // The block protected for a password: its UTF-16LE text with the terminating zero, then zeros, 512 bytes in
 // all (a longer password is cut at 512 bytes).
 std::vector<std::uint8_t> PasswordBlock(const std::string& password);
+// Overwrites a plain password's bytes with zeros, in a way the compiler keeps.
+void Wipe(void* data, size_t size);
+template <class Text>
+void Wipe(Text& text) {
+    Wipe(text.data(), text.size() * sizeof(text[0]));
+}
 // "password 51:b:"'s value: the protected bytes of PasswordBlock(password), described "psw", as two
 // upper-case hex digits a byte, then one more "0".
 std::string ProtectPassword(const std::string& password, const Protector& protect);
@@ -43,11 +64,5 @@ std::string ProtectPassword(const std::string& password, const Protector& protec
 std::string BuildConnectionFileText(const runtime::Form& mainWindow, const profile::ProfileState& state,
                                     const ServerCells& server, const Protector& protect);
 
-// "C:\Windows\Temp\" + name + ".rdp": the file of a note (catalogue::ConnectionFilePath).
-std::string ConnectionFileOfNote(const std::string& note);
-// "mstsc C:\windows\temp\" + name + ".rdp /console".
-std::string ClientCommandLine(const std::string& note);
-// "<name> - <ip>:<port> - 远程桌面连接": the title the client gives the session window of this file.
-std::string SessionWindowTitle(const std::string& note, const std::string& ip, const std::string& port);
 
 }  // namespace session

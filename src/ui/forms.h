@@ -12,5 +12,6 @@ const runtime::WindowSpec& ServerEditorWindowSpec();  // "ServerEditorWindow", a
 const runtime::WindowSpec& AudioDialogSpec();         // "AudioDialog", remote audio settings
 const runtime::WindowSpec& DevicesDialogSpec();       // "DevicesDialog", local devices and resources
 const runtime::WindowSpec& GatewayDialogSpec();       // "GatewayDialog", RD gateway server settings
+const runtime::WindowSpec& RenewalDialogSpec();       // "RenewalDialog", a server's expiry moved on
 
 }  // namespace ui

@@ -36,7 +36,8 @@ WindowSpec Build() {
     window.taskbarButton = false;  // the notification-area icon stands for it
     window.programIcon = true;
     window.menus = {
-        {"菜单", {"添加服务器", "修改服务器", "", "删除服务器"}},  // right-click on a row of the server list
+        // Right-click on a row of the server list. Renewal comes after the designer's items.
+        {"菜单", {"添加服务器", "修改服务器", "", "删除服务器", "", "续费..."}},
         {"退", {"退出"}},                                         // right-click on the notification icon
     };
     // Drop-down lists start at their first entry, the tab control at its first page ("显示").
@@ -201,6 +202,18 @@ WindowSpec Build() {
         {.name = "按钮2", .kind = ControlKind::Button, .container = "分组框9",
          .left = 64, .top = 72, .width = 120, .height = 32,
          .caption = "设置(S)..."},
+        // The filter strip under the server list: the text to look for, which servers, how many show.
+        {.name = "标签_查找", .kind = ControlKind::Label,
+         .left = 6, .top = 535, .width = 32, .height = 18,
+         .caption = "查找:"},
+        {.name = "编辑框_查找", .kind = ControlKind::Edit,
+         .left = 40, .top = 532, .width = 170, .height = 21},
+        {.name = "组合框_查找范围", .kind = ControlKind::DropDownList,
+         .left = 218, .top = 532, .width = 110, .height = 20,
+         .entries = {"全部", "已连接", "已过期", "7 天内到期", "30 天内到期"}},
+        {.name = "标签_查找结果", .kind = ControlKind::Label,
+         .left = 338, .top = 535, .width = 226, .height = 18,
+         .caption = "显示 0 / 共 0 台"},
         {.name = "按钮3", .kind = ControlKind::Button,
          .left = 570, .top = 490, .width = 91, .height = 32,
          .caption = "连接服务器(N)"},

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -115,7 +116,13 @@ protected:
     std::mutex lock_;
     LockCheckingDialogs dialogs_{lock_};
     std::vector<std::string> deleted_;
-    ServerCatalogue catalogue_{{&database_, &lock_, &dialogs_, [this](const std::string& path) { deleted_.push_back(path); }, {}}};
+    std::set<std::string> clientFiles_;  // connection files a started client still uses
+    app::ServerModel model_;
+    ServerCatalogue catalogue_{model_,
+                               {&database_, &lock_, &dialogs_,
+                                [this](const std::string& file) { deleted_.push_back(file); },
+                                [this](const std::string& file) { return clientFiles_.contains(file); },
+                                [] { return runtime::DateTimeValue{2025, 7, 1, 12, 0, 0}; }}};
     ModelForm main_{ui::MainWindowSpec()};
 };
 
@@ -244,7 +251,8 @@ TEST_F(ServerCatalogueTest, ASaveTheDatabaseRefusesIsReportedAndTheEditorStaysOp
     });
     catalogue_.BeginAddServer(main_);
     ASSERT_EQ(dialogs_.Messages().size(), 1u);
-    EXPECT_EQ(Last(), (Message{"服务器信息保存失败...", "", MessageIcon::Error, runtime::MessageButtons::Ok}));
+    EXPECT_TRUE(Last().text.starts_with("服务器信息保存失败...")) << Last().text;
+    EXPECT_EQ(Last().icon, MessageIcon::Error);
 }
 
 TEST_F(ServerCatalogueTest, QuotesInEveryFieldAreStoredAndFoundAgainExactly) {
@@ -276,7 +284,9 @@ TEST_F(ServerCatalogueTest, QuotesInEveryFieldAreStoredAndFoundAgainExactly) {
     rows = Stored();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].ip, "10.0.0.2");
-    EXPECT_EQ(deleted_, (std::vector<std::string>{"C:\\Windows\\Temp\\it'schanged.rdp"}));
+    // The files: the one named after the old note when the note changed, then the deleted server's.
+    EXPECT_EQ(deleted_, (std::vector<std::string>{session::ConnectionNameOf("it's", tricky.ip, tricky.port).file,
+                                                  session::ConnectionNameOf("it's changed", tricky.ip, tricky.port).file}));
 }
 
 TEST_F(ServerCatalogueTest, DuplicatesAreAddedTwiceModifiedFirstOnlyAndDeletedTogether) {
@@ -335,7 +345,7 @@ TEST_F(ServerCatalogueTest, SelectionAndConnectedStateGuardModifyAndDelete) {
     EXPECT_EQ(Last(), (Message{"请选择一组服务器进行删除...", "", MessageIcon::Error, runtime::MessageButtons::Ok}));
 
     main_.SetListSelectedRow(kList, 0);
-    main_.SetListCell(kList, 0, 3, "已连接");
+    model_.SetSessionsFound({1});
     catalogue_.BeginModifyServer(main_);
     EXPECT_EQ(Last(), (Message{"该组服务器已经连接,请关闭连接后再进行修改...", "", MessageIcon::Warning,
                                runtime::MessageButtons::Ok}));
@@ -347,24 +357,34 @@ TEST_F(ServerCatalogueTest, SelectionAndConnectedStateGuardModifyAndDelete) {
     EXPECT_EQ(Stored()[0].note, before.note);
     EXPECT_EQ(dialogs_.Opened().size(), 1u) << "the editor must not open for a connected server";
 
-    // "-----" is not connected: delete goes ahead.
-    main_.SetListCell(kList, 0, 3, "-----");
+    // No session window yet, but the client the program started still uses the file (a log-on prompt):
+    // a changed note or a deleted server would leave the file and the session behind.
+    model_.SetSessionsFound({0});
+    clientFiles_.insert(model_.at(0).connection.file);
+    catalogue_.BeginModifyServer(main_);
+    EXPECT_EQ(Last().text, "该组服务器正在连接,请关闭远程桌面客户端后再进行修改...");
+    catalogue_.DeleteSelectedServer(main_);
+    EXPECT_EQ(Last().text, "该组服务器正在连接,请关闭远程桌面客户端后再进行删除服务器...");
+    EXPECT_EQ(dialogs_.Opened().size(), 1u);
+
+    // "-----" and no client: delete goes ahead.
+    clientFiles_.clear();
     catalogue_.DeleteSelectedServer(main_);
     EXPECT_TRUE(Stored().empty());
 }
 
-TEST_F(ServerCatalogueTest, AChangeRenumbersTheListAndClearsEveryStateCell) {
+TEST_F(ServerCatalogueTest, AChangeRenumbersTheListAndServersThatStayKeepTheirSessions) {
     Add({"10.0.0.1", "3389", "u", "p", "a", ""});
     Add({"10.0.0.2", "3389", "u", "p", "b", ""});
-    main_.SetListCell(kList, 0, 3, "-----");
-    main_.SetListCell(kList, 1, 3, "已连接");
+    model_.SetSessionsFound({0, 1});
     main_.ClickColumn(kList, 4);  // ascending by address
     main_.ClickColumn(kList, 4);  // descending: b above a
     EXPECT_EQ(ListColumn(6), (std::vector<std::string>{"b", "a"}));
     Add({"10.0.0.3", "3389", "u", "p", "c", ""});
     EXPECT_EQ(ListColumn(6), (std::vector<std::string>{"a", "b", "c"})) << "the list is back in table order";
     EXPECT_EQ(ListColumn(2), (std::vector<std::string>{"1", "2", "3"}));
-    EXPECT_EQ(ListColumn(3), (std::vector<std::string>{"", "", ""}));
+    // A refill must not make a connected server look free to delete until the monitor looks again.
+    EXPECT_EQ(ListColumn(3), (std::vector<std::string>{"-----", "已连接", ""}));
 }
 
 TEST_F(ServerCatalogueTest, ModifyFillsTheEditorFromTheRowAndThePickerFromTheExpiryText) {
@@ -388,6 +408,90 @@ TEST_F(ServerCatalogueTest, ModifyFillsTheEditorFromTheRowAndThePickerFromTheExp
     EXPECT_EQ(catalogue_.ServerEditorMode(), ServerCatalogue::kModify);
 }
 
+// The editor open on one server while the reminder's click re-sorts the list, filters it and selects another:
+// the save still lands on the server the editor was opened on.
+TEST_F(ServerCatalogueTest, ModifySavesTheServerItWasOpenedOnWhateverTheListShowsMeanwhile) {
+    Add({"10.0.0.1", "3389", "u", "p", "A", "2027/1/1"});
+    Add({"10.0.0.2", "3389", "u", "p", "B", "2025/7/2"});  // due: the reminder selects it
+    main_.SetListSelectedRow(kList, 0);
+    dialogs_.Expect(kEditor, [&](ModelForm& editor) {
+        catalogue_.ShowDueServers(main_);
+        EXPECT_EQ(main_.ListCell(kList, main_.ListSelectedRow(kList), 6), "B");
+        EXPECT_TRUE(editor.TypeText("编辑框1", "A changed"));
+        EXPECT_TRUE(editor.Click("按钮1"));
+        EXPECT_FALSE(editor.IsOpen());
+    });
+    ChooseFromMenu(0, 1);
+    const std::vector<ServerEntry> rows = Stored();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].note, "A changed");
+    EXPECT_EQ(rows[1].note, "B");
+}
+
+// What the database could not hold as typed, or an expiry the colours could not read, is refused naming the
+// field; a bare date is an expiry (the end of that day).
+TEST_F(ServerCatalogueTest, TextsGbkCannotHoldAndExpiriesThatDoNotReadAreRefused) {
+    const std::string notGbk = "中有无法保存的字符(请只用中文、英文字母、数字和常用符号)...";
+    const std::string badExpiry = "到期时间无法识别，请写成 2025/7/3 或 2025/7/3 14:05:09 的形式(也可用日期框选择)...";
+    struct Case { const char* control; std::u16string unicode; std::string typed; std::string message; };
+    const Case cases[] = {
+        {"编辑框_密码", u"P\u00e4sswort1", "", "服务器密码" + notGbk},
+        {"编辑框_用户名", u"J\u00fcrgen", "", "服务器用户名" + notGbk},
+        {"编辑框1", u"\U0001F600", "", "备注" + notGbk},
+        {"编辑框2", u"", "2025年7月3日", badExpiry},
+        {"编辑框2", u"", "2025.7.3", badExpiry},
+        {"编辑框2", u"", "7/3/2025", badExpiry},
+        {"编辑框2", u"", "2025/7/3", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.control + (" " + c.typed));
+        dialogs_.Expect(kEditor, [&](ModelForm& editor) {
+            Type(editor, {"10.0.0.1", "3389", "u", "p", "n", ""});
+            if (c.typed.empty()) {
+                EXPECT_TRUE(editor.TypeUnicode(c.control, c.unicode));
+            } else {
+                EXPECT_TRUE(editor.TypeText(c.control, c.typed));
+            }
+            EXPECT_TRUE(editor.Click("按钮1"));
+            if (editor.IsOpen()) EXPECT_TRUE(editor.Click("按钮2"));
+        });
+        ChooseFromMenu(0, 0);
+        EXPECT_EQ(Last().text, c.message.empty() ? "服务器已经成功添加..." : c.message);
+    }
+    ASSERT_EQ(Stored().size(), 1u);
+    EXPECT_EQ(Stored()[0].dqsj, "2025/7/3");
+}
+
+// Renewal from the list's menu: offered only for a server whose expiry reads; the new date shown, then saved
+// to that server, its colour following at once.
+TEST_F(ServerCatalogueTest, ARenewalLandsOnTheServerItWasOpenedForAndTheColourFollows) {
+    Add({"10.0.0.1", "3389", "u", "p", "no date", ""});
+    Add({"10.0.0.2", "3389", "u", "p", "lapsed", "2025/6/1"});  // the clock says 2025/7/1 12:00
+    main_.SetListSelectedRow(kList, 0);
+    main_.AnswerMenu("菜单", 5);
+    ASSERT_TRUE(main_.RightClickRow(kList, 0));
+    EXPECT_TRUE(dialogs_.Opened().size() == 2u) << "renewal offered for a server without an expiry";
+
+    EXPECT_EQ(main_.ListRowColour(kList, 1), app::kLapsedColour);
+    dialogs_.Expect("RenewalDialog", [&](ModelForm& dialog) {
+        EXPECT_EQ(dialog.Text("标签_当前"), "2025/6/1");
+        EXPECT_FALSE(dialog.Enabled("按钮_确定"));  // nothing chosen yet
+        EXPECT_TRUE(dialog.Click("按钮_1年"));
+        EXPECT_EQ(dialog.Text("标签_新"), "2026/7/1");  // from today, the date alone as it was written
+        EXPECT_TRUE(dialog.Click("按钮_3个月"));
+        EXPECT_EQ(dialog.Text("标签_新"), "2025/10/1");
+        EXPECT_TRUE(dialog.Click("按钮_确定"));
+        EXPECT_FALSE(dialog.IsOpen());
+    });
+    main_.AnswerMenu("菜单", 5);
+    ASSERT_TRUE(main_.RightClickRow(kList, 1));
+    EXPECT_EQ(Stored()[1].dqsj, "2025/10/1");
+    EXPECT_EQ(Stored()[0].dqsj, "");
+    EXPECT_EQ(main_.ListCell(kList, 1, 7), "2025/10/1");
+    EXPECT_EQ(main_.ListRowColour(kList, 1), runtime::kListColour);
+    EXPECT_EQ(main_.ListSelectedRow(kList), 1);
+}
+
 TEST_F(ServerCatalogueTest, TheMenuShowsOnARightClickAndDismissingItDoesNothing) {
     // An empty list still offers the menu (beside the rows), or the first server could never be added.
     main_.AnswerMenu("菜单", -1);
@@ -407,31 +511,24 @@ TEST_F(ServerCatalogueTest, TheMenuShowsOnARightClickAndDismissingItDoesNothing)
     EXPECT_EQ(Stored().size(), 1u);
 }
 
-TEST(ServerListRowsTest, RowsCarryTheHiddenFieldsNumbersAndEmptyStates) {
-    std::vector<runtime::ListRow> rows =
-        app::ServerListRows({{"h1", "1", "u1", "p1", "n1", "d1"}, {"h2", "2", "u2", "p2", "n2", ""}});
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[1].cells, (std::vector<std::string>{"u2", "p2", "2", "", "h2", "2", "n2", ""}));
-    EXPECT_EQ(rows[0].value, 0);
-}
-
 }  // namespace
 
 namespace {
 
 // Runs the user-interface work at once, noting whether the database lock was free while it ran.
-class InlineUiThread final : public app::UiThread {
+class InlineUiThread final : public catalogue::UiThread {
 public:
     explicit InlineUiThread(std::mutex& lock) : lock_(lock) {}
     void Run(const std::function<void()>& work) override {
         bool free = lock_.try_lock();
         if (free) lock_.unlock();
         lockFreeEveryTime = lockFreeEveryTime && free;
-        ++runs;
+        if (++runs == 2 && beforeSecondRun) beforeSecondRun();
         work();
     }
     bool lockFreeEveryTime = true;
     int runs = 0;
+    std::function<void()> beforeSecondRun;  // what the person does while the loader reads the table
 
 private:
     std::mutex& lock_;
@@ -440,16 +537,24 @@ private:
 TEST_F(ServerCatalogueTest, TheStartUpStepFillsTheListOnTheUiThreadWithTheDatabaseLockReleased) {
     ASSERT_TRUE(catalogue::AddServer(database_, {"10.0.0.1", "3389", "u", "p", "a", ""}));
     ASSERT_TRUE(catalogue::AddServer(database_, {"10.0.0.2", "22", "u", "p", "b", ""}));
-    main_.SetListRows(kList, {{{"stale"}, 7}});
     InlineUiThread ui(lock_);
     app::LoaderContext context(database_, lock_, ui);
-    std::vector<app::LoaderStep> steps =
-        app::StartupSteps([this](app::LoaderContext& loader) { app::LoadServerListAtStartup(loader, main_); });
+    std::vector<app::LoaderStep> steps = app::StartupSteps(
+        [this](app::LoaderContext& loader) { app::LoadServerListAtStartup(loader, model_, nullptr); });
     EXPECT_TRUE(app::RunStartupLoader(steps, context).empty());
-    EXPECT_EQ(ui.runs, 2);  // noting what the list holds, then filling it
     EXPECT_TRUE(ui.lockFreeEveryTime);
     EXPECT_EQ(ListColumn(4), (std::vector<std::string>{"10.0.0.1", "10.0.0.2"}));
     EXPECT_EQ(ListColumn(2), (std::vector<std::string>{"1", "2"}));
+
+    // A server added while the loader read the table: the list the person refilled is newer, and stays.
+    InlineUiThread racing(lock_);
+    racing.beforeSecondRun = [this] {
+        ASSERT_TRUE(catalogue::AddServer(database_, {"10.0.0.3", "22", "u", "p", "c", ""}));
+        catalogue_.RefreshServerList(main_);
+    };
+    app::LoaderContext racingContext(database_, lock_, racing);
+    app::LoadServerListAtStartup(racingContext, model_, nullptr);
+    EXPECT_EQ(ListColumn(4), (std::vector<std::string>{"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "app/server_catalogue.h"
 #include "app/server_expiry.h"
+#include "app/server_model.h"
 #include "runtime/form_model.h"
 #include "ui/forms.h"
 
@@ -20,7 +21,10 @@ TEST(ServerExpiry, ClassesAgainstTheClock) {
         {"2020/1/1", ExpiryClass::kLapsed},                  // long past
         {"2026/12/8 9:59:00", ExpiryClass::kLapsed},         // a minute ago
         {"2026/12/8 10:00:00", ExpiryClass::kDueSoon},       // now
-        {"2026/12/9", ExpiryClass::kDueSoon},                // tomorrow at midnight
+        {"2026/12/8", ExpiryClass::kDueSoon},                // today: a bare date runs to the end of the day
+        {"2026/12/7", ExpiryClass::kLapsed},                 // yesterday, to its end
+        {"2026/12/9", ExpiryClass::kDueSoon},                // tomorrow
+        {"2026/12/15", ExpiryClass::kNone},                  // its end is 7 days and 14 hours away
         {"2026-12-15 9:05", ExpiryClass::kDueSoon},          // within 7 days, the other date form, no seconds
         {"2026/12/15 10:00:00", ExpiryClass::kDueSoon},      // 7 days exactly
         {"2026/12/15 10:01:00", ExpiryClass::kNone},         // 7 days and a minute
@@ -43,12 +47,19 @@ TEST(ServerExpiry, TheReminderSaysWhatIsDueAndLeavesOutWhatIsNot) {
 TEST(ServerExpiry, RowsTakeTheirColoursAndTheDayTurningChangesThem) {
     runtime::ModelForm main(ui::MainWindowSpec());
     main.Open();
-    const std::vector<catalogue::ServerEntry> servers = {
-        {"10.0.0.1", "1", "u", "p", "ok", "2027/1/1"},      {"10.0.0.2", "2", "u", "p", "soon", "2026/12/10"},
-        {"10.0.0.3", "3", "u", "p", "gone", "2026/12/1"},   {"10.0.0.4", "4", "u", "p", "odd", "下个月"},
-        {"10.0.0.5", "5", "u", "p", "next", "2026/12/16 9:00"},
+    app::ServerModel model;
+    runtime::DateTimeValue now = kNow;
+    app::ServerCatalogue catalogue(model, {.clock = [&now] { return now; }});
+    catalogue.BindMainWindow(main);
+    model.Reset({{"10.0.0.1", "1", "u", "p", "ok", "2027/1/1"},      {"10.0.0.2", "2", "u", "p", "soon", "2026/12/10"},
+                 {"10.0.0.3", "3", "u", "p", "gone", "2026/12/1"},   {"10.0.0.4", "4", "u", "p", "odd", "下个月"},
+                 {"10.0.0.5", "5", "u", "p", "next", "2026/12/16 9:00"}},
+                now);
+    auto column = [&](int c) {
+        std::vector<std::string> all;
+        for (int row = 0; row < main.ListRowCount(app::kServerList); ++row) all.push_back(main.ListCell(app::kServerList, row, c));
+        return all;
     };
-    main.SetListRows(app::kServerList, app::ServerListRows(servers, &kNow));
     auto colours = [&] {
         std::vector<std::int32_t> all;
         for (int row = 0; row < main.ListRowCount(app::kServerList); ++row) all.push_back(main.ListRowColour(app::kServerList, row));
@@ -57,20 +68,42 @@ TEST(ServerExpiry, RowsTakeTheirColoursAndTheDayTurningChangesThem) {
     const std::int32_t plain = runtime::kListColour, red = app::kLapsedColour, orange = app::kDueSoonColour;
     EXPECT_EQ(colours(), (std::vector<std::int32_t>{plain, orange, red, plain, plain}));
 
-    // Two days later: "soon" has lapsed and "next" is due.
-    app::ExpiryCounts counts = app::ColourServerList(main, {2026, 12, 10, 12, 0, 0});
-    EXPECT_EQ(colours(), (std::vector<std::int32_t>{plain, red, red, plain, orange}));
-    EXPECT_EQ(counts.lapsed, 2);
-    EXPECT_EQ(counts.dueSoon, 1);
+    // Two days later at noon: "soon" runs to the end of its day; "next" is due.
+    now = {2026, 12, 10, 12, 0, 0};
+    app::ExpiryCounts counts = model.Reclassify(now);
+    EXPECT_EQ(colours(), (std::vector<std::int32_t>{plain, orange, red, plain, orange}));
+    EXPECT_EQ(counts.lapsed, 1);
+    EXPECT_EQ(counts.dueSoon, 2);
 
-    // The reminder clicked: sorted by expiry, oldest first (an unreadable date counts as the oldest), the
-    // first server due selected; the colours went with their rows.
-    app::ShowDueServers(main, {2026, 12, 10, 12, 0, 0});
-    std::vector<std::string> notes;
-    for (int row = 0; row < 5; ++row) notes.push_back(main.ListCell(app::kServerList, row, app::kColumnNote));
-    EXPECT_EQ(notes, (std::vector<std::string>{"odd", "gone", "soon", "next", "ok"}));
-    EXPECT_EQ(main.ListSelectedRow(app::kServerList), 1);
-    EXPECT_EQ(colours(), (std::vector<std::int32_t>{plain, red, red, orange, plain}));
+    // The reminder clicked: what is due within 30 days, lapsed included, sorted by expiry, the first
+    // selected; the colours went with their rows. The next header click reverses that sort.
+    catalogue.ShowDueServers(main);
+    EXPECT_EQ(column(app::kColumnNote), (std::vector<std::string>{"gone", "soon", "next", "ok"}));
+    EXPECT_EQ(main.Text(app::kFilterCount), "显示 4 / 共 5 台");
+    EXPECT_EQ(main.ListSelectedRow(app::kServerList), 0);
+    EXPECT_EQ(colours(), (std::vector<std::int32_t>{red, orange, orange, plain}));
+    ASSERT_TRUE(main.ClickColumn(app::kServerList, app::kColumnExpiry));
+    EXPECT_EQ(column(app::kColumnNote), (std::vector<std::string>{"ok", "next", "soon", "gone"}));
+}
+
+TEST(ServerExpiry, RenewalCountsFromTheExpiryOrFromTodayAndKeepsTheTimeOfDay) {
+    struct Case { const char* expiry; int months; const char* renewed; };
+    const Case cases[] = {
+        {"2026/12/20 08:30:00", 1, "2027/1/20 08:30:00"},   // from the expiry, across the year
+        {"2026/12/1 08:30:00", 3, "2027/3/8 08:30:00"},     // lapsed: from today, at its time of day
+        {"2027/1/31 17:00", 1, "2027/2/28 17:00:00"},       // no 31 February: its last day
+        {"2028/2/29", 12, "2029/2/28"},                     // a bare date stays bare (the end of the day)
+        {"2026/12/8", 1, "2027/1/8"},                       // lapses tonight: not yet lapsed
+        {"2026-12-31", 12, "2027/12/31"},
+    };
+    for (const Case& c : cases) {
+        runtime::DateTimeValue base;
+        ASSERT_TRUE(app::RenewalBase(c.expiry, kNow, base)) << c.expiry;
+        EXPECT_EQ(app::RenewedExpiryText(c.expiry, app::AddMonths(base, c.months)), c.renewed) << c.expiry;
+    }
+    runtime::DateTimeValue base;
+    EXPECT_FALSE(app::RenewalBase("永久", kNow, base));
+    EXPECT_FALSE(app::RenewalBase("", kNow, base));
 }
 
 TEST(ServerExpiry, TheNextDayBeginsAtMidnight) {

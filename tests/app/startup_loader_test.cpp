@@ -14,7 +14,7 @@ namespace {
 
 // A user-interface thread as the program has one: it runs the work handed to it, one piece at a time,
 // and the thread handing it waits until it has run (as SendMessage does).
-class TestUiThread final : public app::UiThread {
+class TestUiThread final : public catalogue::UiThread {
 public:
     TestUiThread() : thread_([this] { loop(); }) {}
     ~TestUiThread() override {
@@ -69,7 +69,7 @@ protected:
     std::vector<std::string> runOnLoaderThread(const std::vector<app::LoaderStep>& steps) {
         std::vector<std::string> failures;
         std::thread loader([&] {
-            app::LoaderContext context(database, databaseLock, ui);
+            catalogue::LoaderContext context(database, databaseLock, ui);
             failures = app::RunStartupLoader(steps, context);
         });
         loaderId = loader.get_id();
@@ -88,10 +88,10 @@ protected:
 TEST_F(StartupLoader, RunsEachStepWithWorkOnceInOrderAndPassesOverReservedOnes) {
     std::vector<std::string> ran;
     std::vector<app::LoaderStep> steps = {
-        {"First", [&](app::LoaderContext&) { ran.push_back("First"); }},
+        {"First", [&](catalogue::LoaderContext&) { ran.push_back("First"); }},
         {"Reserved", nullptr},
-        {"Second", [&](app::LoaderContext&) { ran.push_back("Second"); }},
-        {"Third", [&](app::LoaderContext&) { ran.push_back("Third"); }},
+        {"Second", [&](catalogue::LoaderContext&) { ran.push_back("Second"); }},
+        {"Third", [&](catalogue::LoaderContext&) { ran.push_back("Third"); }},
     };
     EXPECT_TRUE(runOnLoaderThread(steps).empty());
     EXPECT_EQ(ran, (std::vector<std::string>{"First", "Second", "Third"}));
@@ -101,7 +101,7 @@ TEST_F(StartupLoader, TheProgramsStepsAreReservedInTheirOrder) {
     std::vector<app::LoaderStep> steps = app::StartupSteps();
     std::vector<std::string> names;
     for (const app::LoaderStep& step : steps) names.push_back(step.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"RefreshServerList", "BuildDisplayModeList", "LoadConnectionProfile"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"BuildDisplayModeList", "LoadConnectionProfile", "RefreshServerList"}));
     EXPECT_TRUE(runOnLoaderThread(steps).empty());  // reserved steps run nothing and fail nothing
 }
 
@@ -109,7 +109,7 @@ TEST_F(StartupLoader, ControlChangesRunOnTheUiThreadAndFinishBeforeTheStepGoesOn
     std::vector<std::string> events;  // written by both threads, one at a time by construction
     std::thread::id changeThread, stepThread;
     std::vector<app::LoaderStep> steps = {
-        {"Fill", [&](app::LoaderContext& context) {
+        {"Fill", [&](catalogue::LoaderContext& context) {
              stepThread = std::this_thread::get_id();
              events.push_back("read");
              context.OnUiThread([&] {
@@ -119,7 +119,7 @@ TEST_F(StartupLoader, ControlChangesRunOnTheUiThreadAndFinishBeforeTheStepGoesOn
              });
              events.push_back("after change");
          }},
-        {"Next", [&](app::LoaderContext&) { events.push_back("next step"); }},
+        {"Next", [&](catalogue::LoaderContext&) { events.push_back("next step"); }},
     };
     EXPECT_TRUE(runOnLoaderThread(steps).empty());
     EXPECT_EQ(events, (std::vector<std::string>{"read", "change", "after change", "next step"}));
@@ -132,7 +132,7 @@ TEST_F(StartupLoader, DatabaseUseHoldsTheProgramsLockAndReleasesIt) {
     bool lockedDuringUse = false;
     const catalogue::ConfigDatabase* given = nullptr;
     std::vector<app::LoaderStep> steps = {
-        {"Read", [&](app::LoaderContext& context) {
+        {"Read", [&](catalogue::LoaderContext& context) {
              context.WithDatabase([&](catalogue::ConfigDatabase& db) {
                  given = &db;
                  // Another thread (the user-interface thread wanting the database) cannot have it now.
@@ -143,7 +143,7 @@ TEST_F(StartupLoader, DatabaseUseHoldsTheProgramsLockAndReleasesIt) {
                                     }).get();
              });
          }},
-        {"Fails inside", [&](app::LoaderContext& context) {
+        {"Fails inside", [&](catalogue::LoaderContext& context) {
              context.WithDatabase([](catalogue::ConfigDatabase&) { throw std::runtime_error("read failed"); });
          }},
     };
@@ -161,10 +161,10 @@ TEST_F(StartupLoader, HandingWorkToTheUiThreadWhileHoldingTheDatabaseIsRefused) 
     // run and the loader would wait for ever.
     bool changed = false, laterStepRan = false, changeAfterRelease = false;
     std::vector<app::LoaderStep> steps = {
-        {"Wrong", [&](app::LoaderContext& context) {
+        {"Wrong", [&](catalogue::LoaderContext& context) {
              context.WithDatabase([&](catalogue::ConfigDatabase&) { context.OnUiThread([&] { changed = true; }); });
          }},
-        {"Right", [&](app::LoaderContext& context) {
+        {"Right", [&](catalogue::LoaderContext& context) {
              laterStepRan = true;
              context.WithDatabase([](catalogue::ConfigDatabase&) {});
              context.OnUiThread([&] { changeAfterRelease = true; });

@@ -106,8 +106,6 @@ TEST(ServerTexts, ConnectionFileNames) {
               kTrail5C + "_" + kTrail7C + kTrail20 + "_");
     EXPECT_EQ(ConnectionFileName("表" + kTrail5C), "表" + kTrail5C);
 
-    EXPECT_EQ(ConnectionFilePath(" a:b "), "C:\\Windows\\Temp\\a_b.rdp");
-    EXPECT_EQ(ConnectionFilePath(kMyServer + "304"), "C:\\Windows\\Temp\\" + kMyServer + "304.rdp");
 }
 
 TEST(ServerTexts, SqlTextDoublesQuotes) {

@@ -21,7 +21,7 @@ using profile::ProfileState;
 using runtime::ModelForm;
 using Stored = std::map<std::string, std::string>;
 
-class RunHere final : public app::UiThread {
+class RunHere final : public catalogue::UiThread {
 public:
     void Run(const std::function<void()>& work) override { work(); }
 };
@@ -39,7 +39,7 @@ protected:
         main_ = std::make_unique<ModelForm>(ui::MainWindowSpec());
         main_->Open();
         state_ = ProfileState{};
-        app::LoaderContext context(database_, lock_, ui_);
+        catalogue::LoaderContext context(database_, lock_, ui_);
         profile::BuildDisplayModeList(context, *main_, state_, [modes] { return modes; });
         profile::LoadConnectionProfile(context, *main_, state_);
     }

@@ -92,6 +92,10 @@ const std::vector<Expected> kMainWindow = {
     {"图片框9", K::PictureBox, "分组框9", -1, 8, 24, 48, 40, ""},
     {"标签13", K::Label, "分组框9", -1, 64, 32, 264, 32, "远程工作时, 请配置设置以通过远程桌面网关进行连接。"},
     {"按钮2", K::Button, "分组框9", -1, 64, 72, 120, 32, "设置(S)..."},
+    {"标签_查找", K::Label, "", -1, 6, 535, 32, 18, "查找:"},
+    {"编辑框_查找", K::Edit, "", -1, 40, 532, 170, 21, ""},
+    {"组合框_查找范围", K::DropDownList, "", -1, 218, 532, 110, 20, ""},
+    {"标签_查找结果", K::Label, "", -1, 338, 535, 226, 18, "显示 0 / 共 0 台"},
     {"按钮3", K::Button, "", -1, 570, 490, 91, 32, "连接服务器(N)"},
     {"按钮4", K::Button, "", -1, 700, 490, 91, 32, "保存设置(M)"},
     {"按钮最小化", K::Button, "", -1, 830, 490, 91, 32, "窗口最小化(X)"},
@@ -466,7 +470,8 @@ TEST(MainWindowTable, MenusAndInitialStates) {
     const WindowSpec& main = ui::MainWindowSpec();
     ASSERT_EQ(main.menus.size(), 2u);
     EXPECT_EQ(main.menus[0].name, "菜单");
-    EXPECT_EQ(main.menus[0].items, (std::vector<std::string>{"添加服务器", "修改服务器", "", "删除服务器"}));
+    EXPECT_EQ(main.menus[0].items,
+              (std::vector<std::string>{"添加服务器", "修改服务器", "", "删除服务器", "", "续费..."}));
     EXPECT_EQ(main.menus[1].name, "退");
     EXPECT_EQ(main.menus[1].items, (std::vector<std::string>{"退出"}));
 

@@ -1,6 +1,6 @@
 // The connection file: the 43 lines for the profile a new database holds, what each option makes of its
 // line, the gateway rules, values that would break a line, the protected password's hex form, and the
-// names (file, command line, session window title).
+// names (file and session window title).
 #include <gtest/gtest.h>
 
 #include <map>
@@ -148,7 +148,7 @@ TEST_F(ConnectionFileTest, LineBreaksInValuesAreLeftOut) {
     EXPECT_EQ(lines[23], "username:s:admin");
     EXPECT_EQ(lines[25], "full address:s:10.0.0.1:3389");
     EXPECT_EQ(lines[34], "gatewayhostname:s:gwusername:s:evil");
-    EXPECT_EQ(session::SessionWindowTitle("n", "10.0.0.1\r\n", "33\n89"), "n - 10.0.0.1:3389 - 远程桌面连接");
+    EXPECT_EQ(session::ConnectionNameOf("n", "10.0.0.1\r\n", "33\n89").title, "n - 10.0.0.1:3389 - 远程桌面连接");
     // Blanks and Chinese stay as they are.
     EXPECT_EQ(Lines({"my user", "p", "服务器 1", "", "n"})[25], "full address:s:服务器 1:");
 }
@@ -176,21 +176,38 @@ TEST(ProtectPassword, TheBlockAndItsHexForm) {
     EXPECT_EQ(session::ProtectPassword("p", bytes({})), "0");  // the service failed
 }
 
-TEST(ConnectionNames, FileCommandLineAndTitleShareTheName) {
-    struct Case { const char* note; const char* name; };
+TEST(ConnectionNames, FileAndTitleShareOneNameThatNoDeviceAndNoOtherServerHas) {
+    // The name part: blanks gone, characters no file name holds replaced, never a device, never empty,
+    // never longer than the limit (counted in characters, a double-byte character whole).
+    struct Case { const char* note; size_t limit; const char* name; };
     const Case cases[] = {
-        {"  my server ", "myserver"},
-        {"", ""},
-        {"   ", ""},
-        {"..\\..\\evil/x:y", ".._.._evil_x_y"},  // never outside the temporary folder
-        {"机房\xA1\xA1一", "机房\xA1\xA1一"},      // a full-width space inside stays
+        {"  my server ", 100, "myserver"},
+        {"", 100, "_"},
+        {"   ", 100, "_"},
+        {"..\\..\\evil/x:y", 100, ".._.._evil_x_y"},  // never outside the server's folder
+        {"机房\xA1\xA1一", 100, "机房\xA1\xA1一"},      // a full-width space inside stays
+        {"NUL", 100, "_NUL"},
+        {"con.txt", 100, "_con.txt"},
+        {"Lpt9.a.b", 100, "_Lpt9.a.b"},
+        {"COM0", 100, "COM0"},      // not a device
+        {"CONSOLE", 100, "CONSOLE"},
+        {"auxiliary", 100, "auxiliary"},
+        {"我的服务器304", 4, "我的服务"},
+        {"abcdef", 3, "abc"},
+        {"prn.abc", 4, "_prn"},     // cut to "prn.", a device: still within the limit with its "_"
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(session::ConnectionFileOfNote(c.note), std::string("C:\\Windows\\Temp\\") + c.name + ".rdp");
-        EXPECT_EQ(session::ClientCommandLine(c.note), std::string("mstsc C:\\windows\\temp\\") + c.name + ".rdp /console");
-        EXPECT_EQ(session::SessionWindowTitle(c.note, "1.2.3.4", "22"),
-                  std::string(c.name) + " - 1.2.3.4:22 - 远程桌面连接");
-    }
+    for (const Case& c : cases) EXPECT_EQ(session::ConnectionBaseName(c.note, c.limit), c.name) << c.note;
+
+    // The file is the name in the server's own folder, the title the name with the address and port.
+    const session::ConnectionName a = session::ConnectionNameOf("我的服务器304", "10.0.0.1", "3389");
+    EXPECT_EQ(a.title, "我的服务器304 - 10.0.0.1:3389 - 远程桌面连接");
+    EXPECT_TRUE(a.file.ends_with("\\我的服务器304.rdp")) << a.file;
+    EXPECT_EQ(a.file.size(), 16 + 1 + std::string("我的服务器304.rdp").size());
+    // Two servers with the same (default) note never share a file; the address as the database compares it
+    // (without regard to case) is one server.
+    EXPECT_NE(a.file, session::ConnectionNameOf("我的服务器304", "10.0.0.2", "3389").file);
+    EXPECT_NE(a.file, session::ConnectionNameOf("我的服务器304", "10.0.0.1", "3390").file);
+    EXPECT_EQ(session::ConnectionNameOf("n", "Web01", "22").file, session::ConnectionNameOf("n", "web01", "22").file);
 }
 
 }  // namespace

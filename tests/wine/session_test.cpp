@@ -1,11 +1,13 @@
-// Connecting in the running program, with the client stand-in (tests/wine/tools/mstsc.cpp) beside
-// quillon.exe: the connection file's bytes and the command line, the password through the data protection
-// service and back, the row's status within a pass, a second connect bringing the session forward without a
-// second client, modify and delete refused while connected, the session's end turning the row "-----" and
-// deleting its file; and the message when there is no client at all.
+// Connecting in the running program, with the client stand-in (tests/wine/tools/mstsc.cpp) in the system
+// folder, where the program starts the client from: the connection file's place, bytes and the command line,
+// a file planted at its place beforehand never written into, the password through the data protection service
+// and back, the row's status within a pass, a second connect bringing the session forward without a second
+// client, modify and delete refused while connected, the session's end turning the row "-----" and deleting
+// its file; the message when there is no client at all, and when the file cannot be written.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <string>
@@ -14,6 +16,7 @@
 #include "catalogue/config_database.h"
 #include "catalogue/server_records.h"
 #include "runtime/text_codec.h"
+#include "session/connection_file.h"
 #include "wine/driver/driver.h"
 #include "wine/driver/quillon.h"
 
@@ -21,7 +24,23 @@ namespace wine_driver {
 namespace {
 
 constexpr int kStateColumn = 3, kIpColumn = 4;
-const std::wstring kTempFolder = L"C:\\windows\\temp\\";
+
+// Where the program writes a server's connection file: its folder in the user's temporary folder.
+std::wstring ConnectionFile(const std::string& note, const std::string& ip, const std::string& port) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::u16string relative = runtime::GbkToUtf16(session::ConnectionNameOf(note, ip, port).file);
+    return std::wstring(temp) + L"Quillon\\" + std::wstring(relative.begin(), relative.end());
+}
+
+// The client stand-in as the system's client, or no client at all.
+bool InstallClient(bool there) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring client = JoinPath(system, L"mstsc.exe");
+    return there ? CopyFileW(ToolPath(L"mstsc.exe").c_str(), client.c_str(), FALSE) != 0
+                 : DeleteFileW(client.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
 
 std::string Utf8(const std::wstring& text) { return runtime::Utf16ToUtf8(std::u16string(text.begin(), text.end())); }
 
@@ -42,9 +61,7 @@ protected:
         const std::wstring exe = PrepareProgramFolder(name);
         ASSERT_FALSE(exe.empty());
         const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
-        if (withClient) {
-            ASSERT_TRUE(CopyFileW(ToolPath(L"mstsc.exe").c_str(), JoinPath(folder, L"mstsc.exe").c_str(), FALSE));
-        }
+        ASSERT_TRUE(InstallClient(withClient));
         const std::wstring database = JoinPath(folder, L"config.MDB");
         ASSERT_TRUE(WriteFileBytes(database, catalogue::ConfigDatabaseTemplate()));
         {
@@ -94,6 +111,13 @@ protected:
 };
 
 TEST_F(SessionTest, ConnectAsAPersonDoesAndTheRowFollowsTheSession) {
+    // Someone made the file's name beforehand, a link to a file of theirs: the program must not write into it.
+    const std::wstring file = ConnectionFile(Gbk(L"机房 一"), "127.0.0.1", "3389");
+    const std::wstring victim = JoinPath(Environment(L"QUILLON_TEST_DIR"), L"victim.txt");
+    ASSERT_TRUE(WriteFileBytes(victim, "theirs"));
+    SHCreateDirectoryExW(nullptr, file.substr(0, file.find_last_of(L'\\')).c_str(), nullptr);
+    DeleteFileW(file.c_str());
+    ASSERT_TRUE(CreateHardLinkW(file.c_str(), victim.c_str(), nullptr));
     Start(L"connect");
     POINT first = CellMiddle(0);
     ASSERT_TRUE(ClickAt(list_, first.x, first.y));
@@ -107,12 +131,12 @@ TEST_F(SessionTest, ConnectAsAPersonDoesAndTheRowFollowsTheSession) {
     ASSERT_TRUE(WaitUntil([&] { return (session = FindWindowW(nullptr, SessionTitle().c_str())) != nullptr; }, kStartTimeout))
         << "no session window";
     const std::string record = Log(L"mstsc-record.txt");
-    EXPECT_EQ(record.substr(0, record.find('\n')), Gbk(L"mstsc C:\\windows\\temp\\机房一.rdp /console"));
+    EXPECT_EQ(record.substr(0, record.find('\n')), Gbk(L"mstsc \"" + file + L"\" /console"));
+    EXPECT_EQ(ReadFileBytes(victim).value_or(""), "theirs") << "the planted file was written into";
     // The password went through the data protection service and comes back.
     const size_t second = record.find('\n') + 1;
     EXPECT_EQ(record.substr(second, record.find('\n', second) - second), Gbk(L"密码\u5BC6 x"));
     // The file: GBK bytes, 43 lines, no final line break.
-    const std::wstring file = kTempFolder + L"\u673A\u623F\u4E00.rdp";
     std::string bytes = ReadFileBytes(file).value_or("");
     EXPECT_EQ(CountLines(bytes), 42);
     EXPECT_NE(bytes.find("\r\nusername:s:admin\r\n"), std::string::npos);
@@ -153,17 +177,36 @@ TEST_F(SessionTest, ConnectAsAPersonDoesAndTheRowFollowsTheSession) {
     EXPECT_TRUE(program_.WaitForExit(kReactTimeout));
 }
 
-TEST_F(SessionTest, WithoutAClientTheConnectSaysSo) {
+TEST_F(SessionTest, WithoutAClientOrAWritableFileTheConnectSaysSo) {
     Start(L"no-client", false);
     POINT second = CellMiddle(1);
     ASSERT_TRUE(DoubleClickAt(list_, second.x, second.y));
     std::optional<MessageBoxView> box = WaitForMessageBox(program_.Id());
     ASSERT_TRUE(box);
-    EXPECT_EQ(box->text, Gbk(L"无法启动远程桌面客户端：\nmstsc C:\\windows\\temp\\b.rdp /console"));
+    EXPECT_EQ(box->text, Gbk(L"无法启动远程桌面客户端 mstsc.exe。"));
     EXPECT_EQ(box->owner, main_);
     ASSERT_TRUE(PressButton(box->dialog, Gbk(L"确定")));
     // The file written for it does not stay behind.
-    EXPECT_TRUE(WaitUntil([&] { return !FileExists(kTempFolder + L"b.rdp"); }, kReactTimeout));
+    const std::wstring file = ConnectionFile("b", "10.0.0.2", "22");
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(file); }, kReactTimeout));
+
+    // A file at its place that cannot be removed (another program holds it): nothing is written into it, the
+    // person is told, and no client starts.
+    ASSERT_TRUE(InstallClient(true));
+    SHCreateDirectoryExW(nullptr, file.substr(0, file.find_last_of(L'\\')).c_str(), nullptr);
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(held, "planted", 7, &written, nullptr);
+    ASSERT_TRUE(DoubleClickAt(list_, second.x, second.y));
+    box = WaitForMessageBox(program_.Id());
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->text.starts_with(Gbk(L"无法写入连接文件"))) << box->text;
+    ASSERT_TRUE(PressButton(box->dialog, Gbk(L"确定")));
+    CloseHandle(held);
+    EXPECT_EQ(ReadFileBytes(file).value_or(""), "planted");
+    EXPECT_TRUE(Log(L"mstsc-starts.log").empty()) << "a client started on a file that was not written";
+    DeleteFileW(file.c_str());
     ASSERT_TRUE(CloseQuillon(program_, main_));
 }
 
