@@ -24,6 +24,7 @@ packages=(
     mdbtools                           # independent reader of the database files
     clang libclang-rt-14-dev           # fuzzing (libFuzzer) and sanitizers
     bash coreutils diffutils           # the test scripts
+    python3 unicode-data               # the table of pinyin initials, from the Unihan readings
 )
 
 # Node.js runs the second independent reader (npm package mdb-reader). A machine may already carry a Node.js
@@ -119,6 +120,9 @@ for tool in g++ cmake ninja clang++ mdb-tables mdb-export mdb-count mdb-schema n
     command -v "$tool" >/dev/null 2>&1 || { echo "setup: $tool is still missing after installation" >&2; exit 1; }
 done
 [ -x /usr/lib/wine/wine64 ] || { echo "setup: /usr/lib/wine/wine64 is missing after installation" >&2; exit 1; }
+for file in /usr/bin/python3 /usr/share/unicode/Unihan_Readings.txt.bz2; do
+    [ -e "$file" ] || { echo "setup: $file is missing after installation" >&2; exit 1; }
+done
 (cd "$repo" && node -e 'import("mdb-reader").catch(() => { console.error("setup: npm package mdb-reader does not load"); process.exit(1); })')
 
 echo "setup: ready"
