@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
                     ms.push_back(NowMs() - start);
                     // The count the view must show, worked out server by server.
                     size_t expected = 0;
-                    const std::string key = app::FilterKey(typed);
+                    const app::FilterQuery key = app::MakeFilterQuery(typed);
                     for (size_t i = 0; i < model.size(); ++i) expected += app::MatchesFilter(model.at(i), typing.view, key, now);
                     if (static_cast<size_t>(model.ViewRowCount()) != expected) {
                         std::fprintf(stderr, "\"%s\": %d shown, %zu expected\n", typed.c_str(), model.ViewRowCount(), expected);

@@ -167,7 +167,7 @@ bool Filtering(runtime::Win32Form& form, app::ServerModel& model, int runs) {
                 keystroke.Add(NowMs() - start);
                 paint.Add(NowMs() - filtered);
                 size_t expected = 0;
-                const std::string key = app::FilterKey(part);
+                const app::FilterQuery key = app::MakeFilterQuery(part);
                 for (size_t i = 0; i < model.size(); ++i) expected += app::MatchesFilter(model.at(i), app::ServerView::kAll, key, date);
                 if (static_cast<size_t>(form.ListRowCount(app::kServerList)) != expected) {
                     std::fprintf(stderr, "\"%s\": the list shows %d rows, not %zu\n", part.c_str(),

@@ -71,6 +71,13 @@ std::string FilterKey(const std::string& typed) {
     return key;
 }
 
+FilterQuery MakeFilterQuery(const std::string& typed) {
+    FilterQuery query;
+    query.key = FilterKey(typed);
+    query.pinyin = runtime::MakePinyinQuery(query.key);
+    return query;
+}
+
 Server MakeServer(catalogue::ServerEntry entry, size_t nameLimit) {
     Server server;
     server.expiry = ExpiryDate(entry.dqsj);
@@ -78,12 +85,13 @@ Server MakeServer(catalogue::ServerEntry entry, size_t nameLimit) {
         AppendLowered(server.search, *field);
         server.search += '\n';  // never in a filter key: no match runs from one field into the next
     }
+    server.pinyin = runtime::MakePinyinKey(entry.note);
     server.connection = session::ConnectionNameOf(entry.note, entry.ip, entry.port, nameLimit);
     server.entry = std::move(entry);
     return server;
 }
 
-bool MatchesFilter(const Server& server, ServerView view, std::string_view key, double now) {
+bool MatchesFilter(const Server& server, ServerView view, const FilterQuery& query, double now) {
     switch (view) {
     case ServerView::kAll: break;
     case ServerView::kConnected:
@@ -98,7 +106,7 @@ bool MatchesFilter(const Server& server, ServerView view, std::string_view key, 
         if (std::isnan(server.expiry) || server.expiry > now + (view == ServerView::kDueIn7Days ? 7 : 30)) return false;
         break;
     }
-    return ContainsWhole(server.search, key);
+    return ContainsWhole(server.search, query.key) || runtime::MatchesPinyin(server.pinyin, query.pinyin);
 }
 
 void ServerModel::BindList(runtime::Form& window) {
@@ -222,7 +230,7 @@ void ServerModel::SetFilter(const ServerFilter& filter, const runtime::DateTimeV
     size_t selected = kNone;
     SelectedServer(selected);
     filter_ = filter;
-    filterKey_ = FilterKey(filter.text);
+    query_ = MakeFilterQuery(filter.text);
     now_ = runtime::OleDateFromDateTime(now);
     Refilter(selected);
 }
@@ -286,9 +294,9 @@ std::int32_t ServerModel::RowColour(int row) const {
 void ServerModel::Refilter(size_t selected) {
     view_.clear();
     rowOf_.assign(servers_.size(), -1);
-    const bool everything = filter_.view == ServerView::kAll && filterKey_.empty();
+    const bool everything = filter_.view == ServerView::kAll && query_.key.empty();
     for (size_t index : order_) {
-        if (!everything && !MatchesFilter(servers_[index], filter_.view, filterKey_, now_)) continue;
+        if (!everything && !MatchesFilter(servers_[index], filter_.view, query_, now_)) continue;
         rowOf_[index] = static_cast<int>(view_.size());
         view_.push_back(index);
     }

@@ -21,6 +21,7 @@
 #include "app/server_list_sort.h"
 #include "catalogue/server_records.h"
 #include "runtime/form_runtime.h"
+#include "runtime/pinyin.h"
 #include "session/connection_file.h"
 #include "session/session_monitor.h"
 
@@ -40,11 +41,19 @@ struct ServerFilter {
 // 256 bytes without splitting a character (no server field is longer).
 std::string FilterKey(const std::string& typed);
 
+// The typed text made ready to be matched against every server: once per keystroke.
+struct FilterQuery {
+    std::string key;  // FilterKey
+    runtime::PinyinQuery pinyin;
+};
+FilterQuery MakeFilterQuery(const std::string& typed);
+
 struct Server {
     catalogue::ServerEntry entry;
     // Worked out from the entry when the server is made (MakeServer): never changed apart from it.
     double expiry = 0;          // the expiry text as an OLE date (ExpiryDate), NaN when there is none
     std::string search;         // address, port, user and note in lower case, one after another
+    runtime::PinyinKey pinyin;  // of the note
     session::ConnectionName connection;  // the connection file and the session window's title
     // Kept by the model.
     SessionState session = SessionState::kUnknown;
@@ -55,10 +64,10 @@ struct Server {
 // A server with its worked-out parts. `nameLimit`: the most characters a connection file's name may have.
 Server MakeServer(catalogue::ServerEntry entry, size_t nameLimit);
 
-// Whether `server` shows under `filter` (its text already FilterKey'd) at `now`: the view's condition, and
+// Whether `server` shows under the view and the typed text at `now` (an OLE date): the view's condition, and
 // the text found in the address, port, user or note (a whole character at a time, ASCII letters in either
-// case), or in the note's pinyin initials.
-bool MatchesFilter(const Server& server, ServerView view, std::string_view key, double now);
+// case), or in the note by its pinyin initials (runtime/pinyin.h).
+bool MatchesFilter(const Server& server, ServerView view, const FilterQuery& query, double now);
 
 class ServerModel final : public runtime::ListSource, public session::MonitoredServers {
 public:
@@ -133,7 +142,7 @@ private:
     std::vector<size_t> view_;     // the servers of order_ the filter lets through
     std::vector<int> rowOf_;       // per server: its row in view_, -1 when hidden
     ServerFilter filter_;
-    std::string filterKey_;
+    FilterQuery query_;
     double now_ = 0;  // OLE date of the last classification, for the filter's date views
     std::uint64_t version_ = 0;
     size_t connected_ = 0;  // servers whose session runs

@@ -436,7 +436,7 @@ TEST_F(ServerCatalogueTest, TextsGbkCannotHoldAndExpiriesThatDoNotReadAreRefused
     struct Case { const char* control; std::u16string unicode; std::string typed; std::string message; };
     const Case cases[] = {
         {"编辑框_密码", u"P\u00e4sswort1", "", "服务器密码" + notGbk},
-        {"编辑框_用户名", u"J\u00fcrgen", "", "服务器用户名" + notGbk},
+        {"编辑框_用户名", u"\u0141ukasz", "", "服务器用户名" + notGbk},
         {"编辑框1", u"\U0001F600", "", "备注" + notGbk},
         {"编辑框2", u"", "2025年7月3日", badExpiry},
         {"编辑框2", u"", "2025.7.3", badExpiry},

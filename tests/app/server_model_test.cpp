@@ -44,15 +44,15 @@ TEST(ServerFilter, WhatATypedTextAndAViewLetThrough) {
     };
     const double now = runtime::OleDateFromDateTime(kNow);
     for (const Case& c : cases) {
-        EXPECT_EQ(app::MatchesFilter(server, c.view, app::FilterKey(c.typed), now), c.shown)
+        EXPECT_EQ(app::MatchesFilter(server, c.view, app::MakeFilterQuery(c.typed), now), c.shown)
             << "\"" << c.typed.substr(0, 20) << "\" view " << static_cast<int>(c.view);
     }
     // A lapsed server is due in both date views too; one without a readable date in neither.
     const app::Server lapsed = app::MakeServer({"h", "1", "u", "p", "n", "2026/12/1"}, 100);
     const app::Server undated = app::MakeServer({"h", "1", "u", "p", "n", "永久"}, 100);
     for (ServerView view : {ServerView::kLapsed, ServerView::kDueIn7Days, ServerView::kDueIn30Days}) {
-        EXPECT_TRUE(app::MatchesFilter(lapsed, view, "", now));
-        EXPECT_FALSE(app::MatchesFilter(undated, view, "", now));
+        EXPECT_TRUE(app::MatchesFilter(lapsed, view, {}, now));
+        EXPECT_FALSE(app::MatchesFilter(undated, view, {}, now));
     }
 }
 
