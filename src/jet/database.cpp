@@ -332,7 +332,7 @@ void Database::scanRows(const TableDef& table, const std::function<bool(RowId, c
 }
 
 Row Database::readRow(const TableDef& table, RowId id) const {
-    PageStore::Hold hold(*pages_);
+    pages_->letGo();  // what earlier reads left (the caller holds no page of ours)
     LongValueParts parts;
     return decodeRow(table, locatedBytes(*pages_, locateRow(*pages_, table, id)), *pages_, &parts);
 }

@@ -118,8 +118,8 @@ private:
 // stop the pass with a jet::Error naming both; memo and OLE values are read through the pass's
 // LongValueParts, so two values sharing a long-value part stop it too. Damage (a data page that cannot be
 // read, a pointer leading nowhere) stops the pass with a jet::Error when next() reaches it, after every row
-// before it was delivered. The table and the database must outlive the cursor, and the database must not
-// change while the cursor is in use.
+// before it was delivered; the pass is over then (the cursor is not used again). The table and the database
+// must outlive the cursor, and the database must not change while the cursor is in use.
 class RowCursor {
 public:
     RowCursor(const Database& db, const TableDef& table);
