@@ -24,6 +24,7 @@ packages=(
     mdbtools                           # independent reader of the database files
     clang libclang-rt-14-dev           # fuzzing (libFuzzer) and sanitizers
     bash coreutils diffutils           # the test scripts
+    time valgrind                      # benchmarks: peak memory (export_bench), instructions (bench/instructions.sh)
 )
 
 # Node.js runs the second independent reader (npm package mdb-reader). A machine may already carry a Node.js
