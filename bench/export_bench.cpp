@@ -1,7 +1,7 @@
 // `quillon-db export FILE Server` beside `mdb-export FILE Server` on configuration databases of 1,000, 10,000
 // and 100,000 servers: median wall time of paired runs (the two commands one after the other, in turns
-// first), peak memory and page faults of each process (from wait4), so that how the cost grows with the
-// table can be read off. Before timing, both exports of each file are compared byte for byte with the CSV the
+// first), and the peak memory (the highest of five runs) and page faults (the median) of each, so that how the
+// cost grows with the table can be read off. Before timing, both exports of each file are compared byte for byte with the CSV the
 // rows must give; a difference fails the benchmark (exit 1). The aims (at most half of mdb-export's time on
 // 10,000 rows, never more memory than it, the same memory for 10,000 and 100,000 rows within 1 MB) are
 // printed as met or not; they do not change the exit code. Needs /usr/bin/time (package time).
@@ -86,12 +86,14 @@ struct Run {
     int status = -1;
 };
 
-// Runs a program with its output going to `output` (a file, or /dev/null), measuring it: the wall time here,
-// the peak memory and page faults by /usr/bin/time, which starts it. (A process started from this one would
-// begin with this process's memory as its peak: Linux counts the memory a process had before it started
-// another program. /usr/bin/time is small.)
-Run run(const std::vector<std::string>& command, const std::string& output, const std::string& usage) {
-    std::vector<std::string> line = {"/usr/bin/time", "-f", "%M %R %F", "-o", usage};
+// Runs a program with its output going to `output` (a file, or /dev/null), measuring its wall time here. With
+// `usage`, /usr/bin/time starts it and writes its peak memory and page faults there. (A process started from
+// this one would begin with this process's memory as its peak: Linux counts the memory a process had before
+// it started another program. /usr/bin/time is small.) Without, it is started directly, and the wall time is
+// the program's own.
+Run run(const std::vector<std::string>& command, const std::string& output, const std::string& usage = {}) {
+    std::vector<std::string> line;
+    if (!usage.empty()) line = {"/usr/bin/time", "-f", "%M %R %F", "-o", usage};
     line.insert(line.end(), command.begin(), command.end());
     std::vector<char*> argv;
     for (const std::string& a : line) argv.push_back(const_cast<char*>(a.c_str()));
@@ -103,11 +105,12 @@ Run run(const std::vector<std::string>& command, const std::string& output, cons
     auto start = std::chrono::steady_clock::now();
     pid_t child = 0;
     int status = 0;
-    bool started = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    bool started = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     if (!started || waitpid(child, &status, 0) != child) return r;
     r.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (usage.empty()) return r;
     long minor = 0, major = 0;
     FILE* figures = std::fopen(usage.c_str(), "r");
     if (!figures || std::fscanf(figures, "%ld %ld %ld", &r.peakKb, &minor, &major) != 3) r.status = -1;
@@ -167,26 +170,28 @@ int main(int argc, char** argv) {
                 right = false;
             }
         }
-        std::vector<Run> ours, theirs;
-        for (int i = 0; i < pairs; ++i) {  // each command first in every other pair
-            for (int k = 0; k < 2; ++k)
-                ((k + i) % 2 == 0 ? ours : theirs).push_back(run(commands[size_t((k + i) % 2)], "/dev/null", usage));
-        }
-        auto figures = [](const std::vector<Run>& runs) {
+        // Timed pairs, each command first in every other pair; then runs through /usr/bin/time for memory.
+        std::vector<Run> timed[2], measured[2];
+        for (int i = 0; i < pairs; ++i)
+            for (int k = 0; k < 2; ++k) timed[(k + i) % 2].push_back(run(commands[size_t((k + i) % 2)], "/dev/null"));
+        for (int i = 0; i < 5; ++i)
+            for (int k = 0; k < 2; ++k) measured[k].push_back(run(commands[size_t(k)], "/dev/null", usage));
+        auto figures = [](const std::vector<Run>& times, const std::vector<Run>& memory) {
             std::vector<double> ms;
             std::vector<long> peak, faults;
-            for (const Run& r : runs) {
-                ms.push_back(r.ms);
+            for (const Run& r : times) ms.push_back(r.ms);
+            for (const Run& r : memory) {
                 peak.push_back(r.peakKb);
                 faults.push_back(r.faults);
             }
             return Figures{median(ms), *std::max_element(peak.begin(), peak.end()), median(faults)};
         };
-        results.push_back({rows, {figures(ours), figures(theirs)}});
+        results.push_back({rows, {figures(timed[0], measured[0]), figures(timed[1], measured[1])}});
     }
     if (ownFolder) fs::remove_all(folder);
 
-    std::printf("export of table Server, %d paired runs per file (median wall time and page faults, peak memory)\n",
+    std::printf("export of table Server: median wall time of %d paired runs per file; peak memory and page faults of\n"
+                "five runs each under /usr/bin/time\n",
                 pairs);
     std::printf("%8s  %-12s %10s %12s %12s\n", "rows", "program", "wall ms", "peak KB", "page faults");
     for (const auto& [rows, pair] : results) {
