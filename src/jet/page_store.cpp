@@ -639,12 +639,12 @@ void PageStore::restoreAfterFailedWrite(const std::vector<uint32_t>& written) {
 
 std::vector<uint8_t> PageStore::bytes() const {
     std::vector<uint8_t> out;
-    out.reserve(size_t(pageCount()) * kPageSize);
     if (reader_) {  // page by page, past the cache
         out.resize(size_t(pageCount()) * kPageSize);
         for (uint32_t n = 0; n < pageCount(); ++n) reader_->fill(n, out.data() + size_t(n) * kPageSize);
         return out;
     }
+    out.reserve(pages_.size() * kPageSize);
     for (const auto& p : pages_) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
