@@ -25,6 +25,7 @@ packages=(
     clang libclang-rt-14-dev           # fuzzing (libFuzzer) and sanitizers
     bash coreutils diffutils           # the test scripts
     python3 unicode-data               # the table of pinyin initials, from the Unihan readings
+    time valgrind                      # benchmarks: peak memory (export_bench), instructions (bench/instructions.sh)
 )
 
 # Node.js runs the second independent reader (npm package mdb-reader). A machine may already carry a Node.js

@@ -12,7 +12,12 @@
 // One writer at a time: `sql` with a statement that changes rows, and `template` over an existing file, are
 // refused with one line ("... is in use ...") while another program (the Quillon program itself, say) has the
 // file open for changes. The commands that only read (`tables`, `schema`, `export`, `check`, a SELECT) read
-// a consistent copy of the file even then, and never change it or its journal.
+// the file as the last finished statement left it even then, and never change it or its journal; while one
+// of them runs, the program's next change waits for it (see jet/page_store.h).
+//
+// `export` and a SELECT print each row as it is read, through one output buffer written out in large
+// pieces: their memory does not grow with the table. When a damaged page stops them, the rows before it
+// have been printed, and the error follows on stderr (exit 1).
 //
 // The CSV matches what mdb-export (mdbtools 1.0) prints without options, so that the two can be compared
 // byte for byte:
@@ -30,11 +35,14 @@
 //   - characters outside the Basic Multilingual Plane as one '?' per UTF-16 unit.
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/config_template.h"
@@ -63,41 +71,93 @@ struct ToolError {
 };
 
 // ---------------------------------------------------------------------------------------------------------
+// The output: one buffer, written to stdout in large pieces as it fills.
+
+// A write to stdout that failed (errno says why).
+struct OutputError {};
+
+class Output {
+public:
+    static constexpr size_t kSize = 128 * 1024;
+
+    Output() : buffer_(new char[kSize]) {}
+
+    // Room for `count` more bytes (at most kSize): write them at the pointer, then advance().
+    char* room(size_t count) {
+        if (kSize - used_ < count) flush();
+        return buffer_.get() + used_;
+    }
+    void advance(size_t count) { used_ += count; }
+    void put(char c) { *room(1) = c, advance(1); }
+    void put(std::string_view text) {
+        while (!text.empty()) {
+            size_t count = std::min(text.size(), kSize);
+            std::memcpy(room(count), text.data(), count);
+            advance(count);
+            text.remove_prefix(count);
+        }
+    }
+    void flush() {
+        if (used_ && std::fwrite(buffer_.get(), 1, used_, stdout) != used_) throw OutputError{};
+        used_ = 0;
+        if (std::fflush(stdout) != 0) throw OutputError{};
+    }
+
+private:
+    std::unique_ptr<char[]> buffer_;
+    size_t used_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------------------------
 // CSV in mdb-export's form.
 
 // UTF-16 as mdb-export converts it: a zero character ends the text, surrogates become '?'.
-void appendText(std::string& out, std::u16string_view text, bool quoteDoubling) {
-    for (char16_t c : text) {
-        if (c == 0) break;
-        if (c < 0x80) {
-            if (c == u'"' && quoteDoubling) out += '"';
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            out += '?';
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+void appendText(Output& out, std::u16string_view text, bool quoteDoubling) {
+    while (!text.empty()) {
+        std::u16string_view piece = text.substr(0, Output::kSize / 3);  // at most 3 bytes a character
+        char* start = out.room(3 * piece.size());
+        char* p = start;
+        for (char16_t c : piece) {
+            if (c - 1u < 0x7Fu && c != u'"') {  // the usual: ASCII, neither zero nor a quote
+                *p++ = static_cast<char>(c);
+                continue;
+            }
+            if (c == 0) {
+                out.advance(size_t(p - start));
+                return;
+            }
+            if (c < 0x80) {
+                if (c == u'"' && quoteDoubling) *p++ = '"';
+                *p++ = static_cast<char>(c);
+            } else if (c < 0x800) {
+                *p++ = static_cast<char>(0xC0 | (c >> 6));
+                *p++ = static_cast<char>(0x80 | (c & 0x3F));
+            } else if (c >= 0xD800 && c <= 0xDFFF) {
+                *p++ = '?';
+            } else {
+                *p++ = static_cast<char>(0xE0 | (c >> 12));
+                *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                *p++ = static_cast<char>(0x80 | (c & 0x3F));
+            }
         }
+        out.advance(size_t(p - start));
+        text.remove_prefix(piece.size());
     }
 }
 
-void appendQuotedBytes(std::string& out, const jet::Bytes& bytes, size_t length) {
-    out += '"';
+void appendQuotedBytes(Output& out, const jet::Bytes& bytes, size_t length) {
+    out.put('"');
     for (size_t i = 0; i < length; ++i) {
-        if (bytes[i] == '"') out += '"';
-        out += static_cast<char>(bytes[i]);
+        if (bytes[i] == '"') out.put('"');
+        out.put(static_cast<char>(bytes[i]));
     }
-    out += '"';
+    out.put('"');
 }
 
-void appendDate(std::string& out, double oleDays) {
+void appendDate(Output& out, double oleDays) {
     char text[40];
     if (!(oleDays >= 0.0 && oleDays <= 1e6)) {
-        out += "\"01/00/00 00:00:00\"";
+        out.put("\"01/00/00 00:00:00\"");
         return;
     }
     double day = std::floor(oleDays);
@@ -105,43 +165,47 @@ void appendDate(std::string& out, double oleDays) {
     catalogue::DateParts parts = catalogue::SplitOleDate(day);
     std::snprintf(text, sizeof text, "\"%02d/%02d/%02d %02ld:%02ld:%02ld\"", parts.month, parts.day, parts.year % 100,
                   seconds / 3600, seconds / 60 % 60, seconds % 60);
-    out += text;
+    out.put(text);
 }
 
-void appendGuid(std::string& out, const jet::Guid& guid) {
+void appendGuid(Output& out, const jet::Guid& guid) {
     const auto& b = guid.bytes;
     char text[48];
     std::snprintf(text, sizeof text, "\"{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X%02X%02X}\"", b[3],
                   b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
-    out += text;
+    out.put(text);
 }
 
-void appendCurrency(std::string& out, const jet::Currency& value) {
+void appendCurrency(Output& out, const jet::Currency& value) {
     int64_t amount = value.tenThousandths;
     uint64_t magnitude = amount < 0 ? 0 - static_cast<uint64_t>(amount) : static_cast<uint64_t>(amount);
     char text[40];
     std::snprintf(text, sizeof text, "%s%llu.%04llu", amount < 0 ? "-" : "",
                   static_cast<unsigned long long>(magnitude / 10000), static_cast<unsigned long long>(magnitude % 10000));
-    out += text;
+    out.put(text);
 }
 
-void appendValue(std::string& out, const jet::Column& column, const jet::Value& value) {
+void appendValue(Output& out, const jet::Column& column, const jet::Value& value) {
     char text[40];
     switch (value.index()) {
     case 0: return;  // null
-    case 1: out += std::get<bool>(value) ? '1' : '0'; return;
-    case 2: out += std::to_string(std::get<int64_t>(value)); return;
+    case 1: out.put(std::get<bool>(value) ? '1' : '0'); return;
+    case 2: {
+        char* p = out.room(24);
+        out.advance(size_t(std::to_chars(p, p + 24, std::get<int64_t>(value)).ptr - p));
+        return;
+    }
     case 3:
         std::snprintf(text, sizeof text, column.type == jet::ColumnType::Single ? "%.8g" : "%.16g",
                       std::get<double>(value));
-        out += text;
+        out.put(text);
         return;
     case 4: {
         const std::u16string& s = std::get<std::u16string>(value);
         if (s.empty() || s[0] == 0) return;
-        out += '"';
+        out.put('"');
         appendText(out, s, true);
-        out += '"';
+        out.put('"');
         return;
     }
     case 5: {
@@ -158,26 +222,24 @@ void appendValue(std::string& out, const jet::Column& column, const jet::Value& 
     case 6: appendCurrency(out, std::get<jet::Currency>(value)); return;
     case 7: appendDate(out, std::get<jet::DateTime>(value).oleDays); return;
     case 8: appendGuid(out, std::get<jet::Guid>(value)); return;
-    case 9: out += catalogue::NumericText(std::get<jet::Numeric>(value)); return;
+    case 9: out.put(catalogue::NumericText(std::get<jet::Numeric>(value))); return;
     }
 }
 
-std::string csv(const jet::TableDef& table, const std::vector<jet::StoredRow>& rows) {
-    std::string out;
-    out.reserve(64 + rows.size() * (table.columns.size() * 12 + 16));
+void appendHeader(Output& out, const jet::TableDef& table) {
     for (size_t c = 0; c < table.columns.size(); ++c) {
-        if (c) out += ',';
+        if (c) out.put(',');
         appendText(out, table.columns[c].name, false);
     }
-    out += '\n';
-    for (const jet::StoredRow& row : rows) {
-        for (size_t c = 0; c < table.columns.size(); ++c) {
-            if (c) out += ',';
-            if (c < row.values.size()) appendValue(out, table.columns[c], row.values[c]);
-        }
-        out += '\n';
+    out.put('\n');
+}
+
+void appendRow(Output& out, const jet::TableDef& table, const jet::Row& values) {
+    for (size_t c = 0; c < table.columns.size(); ++c) {
+        if (c) out.put(',');
+        if (c < values.size()) appendValue(out, table.columns[c], values[c]);
     }
-    return out;
+    out.put('\n');
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -286,29 +348,40 @@ std::string schemaCommand(const std::string& file, const std::string& tableName)
     return out;
 }
 
-std::string exportCommand(const std::string& file, const std::string& tableName) {
+void exportCommand(const std::string& file, const std::string& tableName, Output& out) {
     auto db = openDatabase(file);
     const jet::TableDef& table = findTable(*db, file, tableName);
+    appendHeader(out, table);
     try {
-        return csv(table, db->readRows(table));
-    } catch (const std::exception& e) {
+        jet::RowCursor cursor(*db, table);
+        jet::Row values;
+        while (cursor.next()) {
+            cursor.values(values);
+            appendRow(out, table, values);
+        }
+    } catch (const jet::Error& e) {
         throw ToolError{file, e.what()};
     }
 }
 
-std::string sqlCommand(const std::string& file, const std::string& statementText) {
+std::string sqlCommand(const std::string& file, const std::string& statementText, Output& out) {
     jet::sql::Statement statement;
     try {
         statement = jet::sql::parse(jet::fromUtf8(statementText));
     } catch (const std::exception& e) {
         throw ToolError{file, e.what()};
     }
-    auto db = openDatabase(file, statement.kind != jet::sql::Statement::Kind::Select);
+    bool select = statement.kind == jet::sql::Statement::Kind::Select;
+    auto db = openDatabase(file, !select);
     try {
-        jet::sql::Result result = jet::sql::execute(*db, statement);
-        if (statement.kind == jet::sql::Statement::Kind::Select) return csv(*result.table, result.rows);
-        return std::to_string(result.affected) + "\n";
-    } catch (const std::exception& e) {
+        if (select) {
+            const jet::TableDef& table = db->table(statement.table);
+            appendHeader(out, table);
+            jet::sql::select(*db, statement, [&](jet::RowId, const jet::Row& values) { appendRow(out, table, values); });
+            return {};
+        }
+        return std::to_string(jet::sql::execute(*db, statement).affected) + "\n";
+    } catch (const jet::Error& e) {
         throw ToolError{file, e.what()};
     }
 }
@@ -328,7 +401,8 @@ bool checkCommand(const std::string& file, std::string& out) {
 }
 
 // Writes the template to a new file, or over an existing one while holding its writer lock (so never under a
-// program that has it open); flushed either way.
+// program that has it open) and its statement lock (so no reader sees it half written: readers open now are
+// waited for); flushed either way.
 void templateCommand(const std::string& file) {
     try {
         std::vector<uint8_t> bytes = jet::createDatabase(catalogue::ConfigTemplateTables());
@@ -336,17 +410,13 @@ void templateCommand(const std::string& file) {
         if (fs.createNew(file, bytes.data(), bytes.size())) return;
         std::unique_ptr<jet::OpenFile> existing = fs.openDatabase(file);
         if (!existing->tryLock(jet::OpenFile::kWriterLock, true)) throw jet::InUseError(file);
+        existing->lock(jet::OpenFile::kStatementLock, true);
         existing->truncate(0);
         existing->write(0, bytes.data(), bytes.size());
         existing->flush();
     } catch (const std::exception& e) {
         throw ToolError{file, e.what()};
     }
-}
-
-bool writeOut(const std::string& text) {
-    if (!text.empty() && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) return false;
-    return std::fflush(stdout) == 0;
 }
 
 int usage() {
@@ -363,35 +433,41 @@ int main(int argc, char** argv) {
     args.erase(args.begin());
     auto wants = [&](size_t count) { return args.size() == count; };
 
+    Output output;
     std::string out;
     int status = 0;
     try {
-        if (command == "tables" && wants(1)) {
-            out = tablesCommand(args[0]);
-        } else if (command == "schema" && wants(2)) {
-            out = schemaCommand(args[0], args[1]);
-        } else if (command == "export" && wants(2)) {
-            out = exportCommand(args[0], args[1]);
-        } else if (command == "sql" && wants(2)) {
-            out = sqlCommand(args[0], args[1]);
-        } else if (command == "check" && wants(1)) {
-            status = checkCommand(args[0], out) ? 0 : 1;
-        } else if (command == "template" && wants(1)) {
-            templateCommand(args[0]);
-        } else if (command == "-h" || command == "--help" || command == "help") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else {
-            return usage();
+        try {
+            if (command == "tables" && wants(1)) {
+                out = tablesCommand(args[0]);
+            } else if (command == "schema" && wants(2)) {
+                out = schemaCommand(args[0], args[1]);
+            } else if (command == "export" && wants(2)) {
+                exportCommand(args[0], args[1], output);
+            } else if (command == "sql" && wants(2)) {
+                out = sqlCommand(args[0], args[1], output);
+            } else if (command == "check" && wants(1)) {
+                status = checkCommand(args[0], out) ? 0 : 1;
+            } else if (command == "template" && wants(1)) {
+                templateCommand(args[0]);
+            } else if (command == "-h" || command == "--help" || command == "help") {
+                std::fputs(kUsage, stdout);
+                return 0;
+            } else {
+                return usage();
+            }
+            output.put(out);
+            output.flush();
+        } catch (const ToolError& e) {
+            output.flush();  // the rows read before the failure
+            std::fprintf(stderr, "quillon-db: %s: %s\n", e.file.c_str(), e.message.c_str());
+            return 1;
+        } catch (const std::exception& e) {
+            output.flush();
+            std::fprintf(stderr, "quillon-db: %s\n", e.what());
+            return 1;
         }
-    } catch (const ToolError& e) {
-        std::fprintf(stderr, "quillon-db: %s: %s\n", e.file.c_str(), e.message.c_str());
-        return 1;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "quillon-db: %s\n", e.what());
-        return 1;
-    }
-    if (!writeOut(out)) {
+    } catch (const OutputError&) {
         std::fprintf(stderr, "quillon-db: cannot write the output: %s\n", std::strerror(errno));
         return 1;
     }

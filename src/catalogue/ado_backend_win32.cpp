@@ -18,6 +18,7 @@
 #include <oleauto.h>
 
 #include <array>
+#include <functional>
 #include <initializer_list>
 #include <new>
 #include <stdexcept>
@@ -32,7 +33,9 @@ namespace catalogue {
 namespace {
 
 // ADO's enumerated values used here.
+constexpr long adOpenForwardOnly = 0;
 constexpr long adOpenStatic = 3;
+constexpr long adLockReadOnly = 1;
 constexpr long adLockOptimistic = 3;
 constexpr long adCmdText = 1;
 constexpr long adCmdTable = 2;
@@ -344,12 +347,37 @@ public:
         call(connection_.get(), L"Execute", {&text});
     }
 
+    // Through a forward-only, read-only recordset of the table, closed at the end.
+    void scanTable(const std::u16string& table, const std::vector<std::u16string>& columns,
+                   const std::function<void(const std::vector<std::u16string>& values)>& row) override {
+        openResult(table, adCmdTable, adOpenForwardOnly, adLockReadOnly);
+        std::vector<std::u16string> values(columns.size());
+        try {
+            IDispatch* rs = open();
+            for (const std::u16string& column : columns) field(rs, column);  // every name known, rows or not
+            while (getLong(rs, L"EOF") == 0) {
+                for (size_t k = 0; k < columns.size(); ++k) {
+                    Object field = this->field(rs, columns[k]);
+                    Var value = get(field.get(), L"Value");
+                    values[k] = textOf(value.v);
+                }
+                row(values);
+                call(rs, L"MoveNext");
+            }
+        } catch (...) {
+            closeResult();
+            throw;
+        }
+        closeResult();
+    }
+
 private:
-    void openResult(const std::u16string& source, long commandType) {
+    void openResult(const std::u16string& source, long commandType, long cursorType = adOpenStatic,
+                    long lockType = adLockOptimistic) {
         closeResult();
         Object rs = create(L"ADODB.Recordset");
         if (!rs) throw std::runtime_error("ADO's recordset could not be created");
-        Var sourceText(source), connection(connection_.get()), cursor(adOpenStatic), lock(adLockOptimistic),
+        Var sourceText(source), connection(connection_.get()), cursor(cursorType), lock(lockType),
             options(commandType);
         call(rs.get(), L"Open", {&sourceText, &connection, &cursor, &lock, &options});
         result_ = std::move(rs);

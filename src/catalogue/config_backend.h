@@ -5,8 +5,10 @@
 // The built-in backend runs on the program's own storage engine (OpenEngineBackend).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace catalogue {
 
@@ -36,6 +38,13 @@ public:
 
     // Runs one statement on the connection.
     virtual void execute(const std::u16string& statement) = 0;
+
+    // One pass over the rows of `table` in table order, without keeping them: for each row, calls `row` with
+    // the texts of `columns` (names case-insensitive), in that order and by readText's rules; the vector is
+    // reused from row to row. Discards the open result first. Throws for a column the table does not have
+    // (before any row) and on a failure while reading (after the rows before it were handed over).
+    virtual void scanTable(const std::u16string& table, const std::vector<std::u16string>& columns,
+                           const std::function<void(const std::vector<std::u16string>& values)>& row) = 0;
 
     // What opening did that the person should know (a journal set aside), in one English line; empty when
     // nothing.

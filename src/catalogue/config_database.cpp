@@ -30,6 +30,19 @@ namespace {
 // Engine messages are UTF-8; the program's texts are GBK.
 std::string messageToGbk(const char* utf8) { return runtime::Utf16ToGbk(jet::fromUtf8(utf8)); }
 
+// `text` in GBK into `out`, reusing its storage: ASCII (most of a server's fields) is the same in both and
+// is copied as it is; anything else goes through the converter.
+void AssignGbk(const std::u16string& text, std::string& out) {
+    out.resize(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] >= 0x80) {
+            out = runtime::Utf16ToGbk(text);
+            return;
+        }
+        out[i] = static_cast<char>(text[i]);
+    }
+}
+
 }  // namespace
 
 ConfigDatabase::ConfigDatabase() = default;
@@ -151,6 +164,19 @@ void ConfigDatabase::Close() {
 bool ConfigDatabase::Execute(const std::string& statement) {
     return guarded(backend_.get(), lastError_,
                    [&](ConfigDatabaseBackend& b) { b.execute(runtime::GbkToUtf16(statement)); });
+}
+
+bool ConfigDatabase::ScanTable(const std::string& table, const std::vector<std::string>& columns,
+                               const std::function<void(const std::vector<std::string>& values)>& row) {
+    std::vector<std::u16string> names;
+    for (const std::string& column : columns) names.push_back(runtime::GbkToUtf16(column));
+    std::vector<std::string> values(columns.size());
+    return guarded(backend_.get(), lastError_, [&](ConfigDatabaseBackend& b) {
+        b.scanTable(runtime::GbkToUtf16(table), names, [&](const std::vector<std::u16string>& texts) {
+            for (size_t i = 0; i < values.size(); ++i) AssignGbk(texts[i], values[i]);
+            row(values);
+        });
+    });
 }
 
 void ConfigDatabase::CloseConnection() {

@@ -10,8 +10,10 @@
 // All texts are GBK.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace catalogue {
 
@@ -51,6 +53,14 @@ public:
     void Close();
     bool Execute(const std::string& statement);
     void CloseConnection();
+
+    // One pass over the rows of `table` in table order, without keeping them (memory does not grow with the
+    // table): for each row, calls `row` with the texts of `columns`, in that order, as ReadText gives them;
+    // the vector is reused from row to row. Closes the open result first (its pending changes discarded).
+    // False, with LastError, for a table or column that does not exist (before any row) or a failure while
+    // reading (after the rows before it were handed over). `row` must not use this connection.
+    bool ScanTable(const std::string& table, const std::vector<std::string>& columns,
+                   const std::function<void(const std::vector<std::string>& values)>& row);
 
     // The message of the last failure (English, from the engine), empty after a success.
     const std::string& LastError() const { return lastError_; }

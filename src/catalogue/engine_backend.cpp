@@ -1,5 +1,12 @@
-// ConfigDatabase on the program's own storage engine: the result is a snapshot of rows taken when it opens
-// (as a static cursor is), and changes go through the engine one atomic statement at a time.
+// ConfigDatabase on the program's own storage engine: the result is a snapshot of rows as they were when it
+// opened (as a static cursor is), and changes go through the engine one atomic statement at a time.
+//
+// A whole table opened as a result is read when its rows are first needed, not at the open: a result opened
+// only to add a row (as the program adds a server) never reads the table. Nothing else changes the file
+// meanwhile (the connection is its only writer, and a reader's file stays as it was), except this
+// connection: before a statement runs, the rows are read; rows added through the result are kept apart and
+// listed after the others, in the order they were added, as a snapshot taken at the open would list them.
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -7,6 +14,7 @@
 #include "catalogue/value_text.h"
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/rows.h"
 #include "jet/sql.h"
 
 namespace catalogue {
@@ -20,10 +28,9 @@ public:
 
     void openTable(const std::u16string& table) override {
         closeResult();
-        const jet::TableDef& def = db_->table(table);
         Snapshot snapshot;
-        snapshot.table = def.name;
-        snapshot.rows = db_->readRows(def);
+        snapshot.table = db_->table(table).name;
+        snapshot.loaded = false;
         result_ = std::move(snapshot);
     }
 
@@ -33,14 +40,14 @@ public:
         if (statement.kind != jet::sql::Statement::Kind::Select) {
             throw jet::Error("a result can only be opened on a SELECT statement");
         }
-        jet::sql::Result rows = jet::sql::execute(*db_, statement);
         Snapshot snapshot;
-        snapshot.table = rows.table->name;
-        snapshot.rows = std::move(rows.rows);
+        snapshot.table = jet::sql::select(*db_, statement, [&](jet::RowId id, const jet::Row& values) {
+                             snapshot.rows.push_back(jet::StoredRow{id, values});
+                         }).name;
         result_ = std::move(snapshot);
     }
 
-    int recordCount() const override { return static_cast<int>(open().rows.size()); }
+    int recordCount() const override { return static_cast<int>(rows().rows.size()); }
 
     std::u16string readText(const std::u16string& column) const override {
         const Snapshot& s = open();
@@ -48,6 +55,7 @@ public:
         auto pending = s.pending.find(index);
         if (pending != s.pending.end()) return pending->second;
         if (s.adding) return u"";  // a new row's unwritten columns are null until it is saved
+        rows();
         if (s.current >= s.rows.size()) throw jet::Error("there is no current row: the position is past the last row");
         const jet::Row& row = s.rows[s.current].values;
         return index < row.size() ? ValueText(row[index]) : u"";
@@ -56,7 +64,7 @@ public:
     void writeText(const std::u16string& column, const std::u16string& text) override {
         Snapshot& s = open();
         size_t index = columnIndex(column);
-        if (!s.adding && s.current >= s.rows.size()) {
+        if (!s.adding && s.current >= rows().rows.size()) {
             throw jet::Error("there is no current row to change: the position is past the last row");
         }
         s.pending[index] = text;
@@ -71,7 +79,7 @@ public:
     void saveRow() override {
         Snapshot& s = open();
         if (!s.adding && s.pending.empty()) return;
-        if (!s.adding && s.current >= s.rows.size()) {
+        if (!s.adding && s.current >= rows().rows.size()) {
             throw jet::Error("there is no current row to save: the position is past the last row");
         }
         const jet::TableDef& def = db_->table(s.table);
@@ -87,16 +95,13 @@ public:
             for (jet::ColumnChange& change : changes) values[change.column] = std::move(change.value);
             jet::RowId id;
             db_->statement([&] { id = db_->insertRow(def, values); });
-            // Read the row back for the values the engine filled in (the AutoNumber).
-            jet::StoredRow inserted{id, std::move(values)};
-            for (jet::StoredRow& row : db_->readRows(db_->table(s.table))) {
-                if (row.id == id) {
-                    inserted = std::move(row);
-                    break;
-                }
+            if (s.loaded) {
+                // Read the row back for the values the engine filled in (the AutoNumber).
+                s.rows.push_back(jet::StoredRow{id, db_->readRow(db_->table(s.table), id)});
+                s.current = s.rows.size() - 1;
+            } else {
+                s.added.push_back(id);  // read with the others; the new row is the current one
             }
-            s.rows.push_back(std::move(inserted));
-            s.current = s.rows.size() - 1;
             s.adding = false;
         } else {
             jet::StoredRow& row = s.rows[s.current];
@@ -111,19 +116,49 @@ public:
     void nextRow() override {
         Snapshot& s = open();
         saveRow();
-        if (s.current >= s.rows.size()) throw jet::Error("cannot move past the end of the result");
+        if (s.current >= rows().rows.size()) throw jet::Error("cannot move past the end of the result");
         ++s.current;
     }
 
     void closeResult() override { result_.reset(); }
 
-    void execute(const std::u16string& statement) override { jet::sql::execute(*db_, jet::sql::parse(statement)); }
+    void execute(const std::u16string& statement) override {
+        if (result_) rows();  // the open result keeps the rows from before the statement
+        jet::sql::execute(*db_, jet::sql::parse(statement));
+    }
+
+    void scanTable(const std::u16string& table, const std::vector<std::u16string>& columns,
+                   const std::function<void(const std::vector<std::u16string>& values)>& row) override {
+        closeResult();
+        const jet::TableDef& def = db_->table(table);
+        std::vector<size_t> positions;
+        for (const std::u16string& column : columns) {
+            int index = def.findColumn(column);
+            if (index < 0) throw jet::Error("table " + quoted(def.name) + " has no column named " + quoted(column));
+            positions.push_back(static_cast<size_t>(index));
+        }
+        std::vector<std::u16string> values(columns.size());
+        jet::RowCursor cursor(*db_, def);
+        while (cursor.next()) {
+            for (size_t k = 0; k < positions.size(); ++k) {
+                if (def.columns[positions[k]].type == jet::ColumnType::Text) {
+                    jet::readText(def, cursor.bytes(), positions[k], values[k]);  // a null leaves it empty
+                } else {
+                    values[k] = ValueText(
+                        jet::decodeColumn(def, cursor.bytes(), positions[k], db_->pages(), &cursor.parts()));
+                }
+            }
+            row(values);
+        }
+    }
 
     std::string openingNote() const override { return db_->openingNote(); }
 
 private:
     struct Snapshot {
         std::u16string table;
+        bool loaded = true;                        // false until the rows of a table opened whole are read
+        std::vector<jet::RowId> added;             // rows added through the result before that
         std::vector<jet::StoredRow> rows;
         size_t current = 0;                        // rows.size() once past the last row
         bool adding = false;                       // a new row not saved yet
@@ -139,6 +174,28 @@ private:
         return *result_;
     }
 
+    // The open result with its rows read: the table's rows in table order, those added through the result
+    // after them; the current row is then the last one added, or the first.
+    Snapshot& rows() const {
+        if (!result_) throw jet::Error("no result is open");
+        Snapshot& s = *result_;
+        if (s.loaded) return s;
+        const jet::TableDef& def = db_->table(s.table);
+        std::vector<jet::StoredRow> all = db_->readRows(def);
+        auto isAdded = [&](const jet::StoredRow& row) {
+            return std::find(s.added.begin(), s.added.end(), row.id) != s.added.end();
+        };
+        std::vector<jet::StoredRow> added;
+        for (jet::RowId id : s.added) added.push_back(jet::StoredRow{id, db_->readRow(def, id)});
+        if (!s.added.empty()) all.erase(std::remove_if(all.begin(), all.end(), isAdded), all.end());
+        for (jet::StoredRow& row : added) all.push_back(std::move(row));
+        s.rows = std::move(all);
+        s.current = s.added.empty() ? 0 : s.rows.size() - 1;
+        s.added.clear();
+        s.loaded = true;
+        return s;
+    }
+
     size_t columnIndex(const std::u16string& column) const {
         const jet::TableDef& def = db_->table(result_->table);
         int index = def.findColumn(column);
@@ -147,7 +204,7 @@ private:
     }
 
     std::unique_ptr<jet::Database> db_;
-    std::optional<Snapshot> result_;
+    mutable std::optional<Snapshot> result_;  // read when first needed (rows())
 };
 
 }  // namespace

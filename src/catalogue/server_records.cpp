@@ -3,6 +3,7 @@
 #include "catalogue/server_records.h"
 
 #include <cstddef>
+#include <iterator>
 #include <string_view>
 #include <utility>
 
@@ -145,20 +146,22 @@ std::string ColumnLimitMessage(const ServerEntry& entry) {
     return "";
 }
 
-bool LoadServers(ConfigDatabase& db, std::vector<ServerEntry>& out) {
-    if (!db.OpenTable("Server")) return false;
-    const int count = db.RecordCount();
-    if (!db.LastError().empty()) return false;
-    std::vector<ServerEntry> servers;
-    for (int i = 0; i < count; ++i) {
+bool LoadServers(ConfigDatabase& db, const std::function<void(ServerEntry&&)>& each) {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> list;
+        for (const Column& column : kColumns) list.push_back(column.name);
+        return list;
+    }();
+    return db.ScanTable("Server", names, [&](const std::vector<std::string>& values) {
         ServerEntry entry;
-        for (const Column& column : kColumns) {
-            entry.*column.field = db.ReadText(column.name);
-            if (!db.LastError().empty()) return false;
-        }
-        servers.push_back(entry);
-        if (!db.NextRow()) return false;
-    }
+        for (size_t i = 0; i < std::size(kColumns); ++i) entry.*kColumns[i].field = values[i];
+        each(std::move(entry));
+    });
+}
+
+bool LoadServers(ConfigDatabase& db, std::vector<ServerEntry>& out) {
+    std::vector<ServerEntry> servers;
+    if (!LoadServers(db, [&](ServerEntry&& entry) { servers.push_back(std::move(entry)); })) return false;
     out = std::move(servers);
     return true;
 }

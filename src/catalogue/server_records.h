@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,7 +61,11 @@ std::string ColumnLimitMessage(const ServerEntry& entry);
 
 // The database operations. Each returns false on any failure, and db.LastError() then says why.
 
-// Every row of table Server, in table order.
+// Every row of table Server, in table order, handed to `each` as it is read (one pass; nothing is kept). The
+// open result is closed first. `each` must not use `db`. On a failure the rows before it have been handed
+// over.
+bool LoadServers(ConfigDatabase& db, const std::function<void(ServerEntry&&)>& each);
+// The same into `out`, which is left as it was on a failure.
 bool LoadServers(ConfigDatabase& db, std::vector<ServerEntry>& out);
 // Appends `entry` as a new row.
 bool AddServer(ConfigDatabase& db, const ServerEntry& entry);

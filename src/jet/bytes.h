@@ -52,6 +52,11 @@ public:
     uint32_t u24(size_t offset) const { return get24(at(offset, 3)); }
     uint32_t u32(size_t offset) const { return get32(at(offset, 4)); }
     ByteView sub(size_t offset, size_t count) const { return ByteView(at(offset, count), count, what_); }
+    // The same name over other bytes: a scan moving from row to row names them without copying the name.
+    void point(const uint8_t* data, size_t size) {
+        data_ = data;
+        size_ = size;
+    }
 
 private:
     const uint8_t* data_ = nullptr;

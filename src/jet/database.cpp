@@ -238,6 +238,7 @@ void Database::load() {
     state_->system = std::move(system);
     state_->insertPage.clear();
     state_->longValuePage.clear();
+    pages_->letGo();
 }
 
 // ----- catalogue -----
@@ -289,40 +290,6 @@ std::pair<uint32_t, unsigned> followPointer(const PageStore& pages, const TableD
     return {page, slot};
 }
 
-// Calls visit(id, bytes) for every live row of the table in table order until it returns false. Two rows
-// pointing to one overflow row are damage: the scan stops there rather than read that row again.
-template <class Visit>
-void visitRows(const PageStore& pages, const TableDef& t, Visit visit) {
-    std::unordered_map<uint32_t, RowId> overflowHomes;  // overflow row (page << 8 | row) -> the row pointing to it
-    for (uint32_t number : readUsageMap(pages, t.ownedPages)) {
-        const uint8_t* page = pages.page(number);
-        if (page[0] != kDataPageType || get32(page + kOwnerOffset) != t.tdefPage) continue;
-        unsigned count = slotCount(page);
-        const std::string label = "row on page " + std::to_string(number);  // built once per page
-        for (unsigned slot = 0; slot < count; ++slot) {
-            RowSlot s = rowSlot(page, number, slot);
-            if (s.deleted() || s.overflowTarget()) continue;
-            bool more;
-            if (s.pointer()) {
-                auto [targetPage, targetSlot] = followPointer(pages, t, rowBytes(page, number, s));
-                auto [home, added] =
-                    overflowHomes.try_emplace(pointerTo(targetPage, targetSlot), RowId{number, uint8_t(slot)});
-                if (!added)
-                    throw Error("row " + std::to_string(slot) + " of page " + std::to_string(number) +
-                                " is damaged: it points to overflow row " + std::to_string(targetSlot) + " of page " +
-                                std::to_string(targetPage) + ", which row " + std::to_string(home->second.slot) +
-                                " of page " + std::to_string(home->second.page) + " points to as well");
-                const uint8_t* target = pages.page(targetPage);
-                more = visit(RowId{number, uint8_t(slot)},
-                             rowBytes(target, targetPage, rowSlot(target, targetPage, targetSlot)));
-            } else {
-                more = visit(RowId{number, uint8_t(slot)}, ByteView(page + s.start, size_t(s.end - s.start), label));
-            }
-            if (!more) return;
-        }
-    }
-}
-
 Located locateRow(const PageStore& pages, const TableDef& t, RowId id) {
     std::string what = "row " + std::to_string(id.slot) + " of page " + std::to_string(id.page);
     if (id.page >= pages.pageCount()) throw Error(what + " does not exist");
@@ -350,17 +317,83 @@ std::vector<StoredRow> Database::readRows(const TableDef& table) const {
     std::vector<StoredRow> rows;
     // The stored count is only a hint (the file is untrusted): never more than the pages could hold.
     rows.reserve(std::min<size_t>(table.rowCount, size_t(pages_->pageCount()) * kMaxRowsPerPage));
-    LongValueParts parts;
-    visitRows(*pages_, table, [&](RowId id, const ByteView& bytes) {
-        rows.push_back(StoredRow{id, decodeRow(table, bytes, *pages_, &parts)});
-        return true;
-    });
+    RowCursor cursor(*this, table);
+    while (cursor.next()) {
+        rows.push_back(StoredRow{cursor.id(), {}});
+        cursor.values(rows.back().values);
+    }
     return rows;
 }
 
 void Database::scanRows(const TableDef& table, const std::function<bool(RowId, const ByteView&)>& visit) const {
-    visitRows(*pages_, table, visit);
+    RowCursor cursor(*this, table);
+    while (cursor.next())
+        if (!visit(cursor.id(), cursor.bytes())) return;
 }
+
+Row Database::readRow(const TableDef& table, RowId id) const {
+    pages_->letGo();  // what earlier reads left (the caller holds no page of ours)
+    LongValueParts parts;
+    return decodeRow(table, locatedBytes(*pages_, locateRow(*pages_, table, id)), *pages_, &parts);
+}
+
+RowCursor::RowCursor(const Database& db, const TableDef& table)
+    : pages_(db.pages()), table_(table), hold_(db.pages()) {}
+
+// Moves to the next data page of the table, letting go of the pages the previous one led to; false after the
+// last. Pages the usage map lists that are not the table's data pages are passed over.
+bool RowCursor::nextPage() {
+    if (!started_) {
+        dataPages_ = readUsageMap(pages_, table_.ownedPages);
+        started_ = true;
+    }
+    page_ = nullptr;
+    while (nextPage_ < dataPages_.size()) {
+        hold_.letGo();
+        uint32_t number = dataPages_[nextPage_++];
+        const uint8_t* page = pages_.page(number);
+        if (page[0] != kDataPageType || get32(page + kOwnerOffset) != table_.tdefPage) continue;
+        page_ = page;
+        pageNumber_ = number;
+        slot_ = 0;
+        slotCount_ = slotCount(page);
+        onPage_ = ByteView(page, 0, "row on page " + std::to_string(number));  // named once per page
+        return true;
+    }
+    hold_.letGo();
+    return false;
+}
+
+bool RowCursor::next() {
+    for (;;) {
+        if (!page_ && !nextPage()) return false;
+        while (slot_ < slotCount_) {
+            unsigned slot = slot_++;
+            RowSlot s = rowSlot(page_, pageNumber_, slot);
+            if (s.deleted() || s.overflowTarget()) continue;
+            id_ = RowId{pageNumber_, uint8_t(slot)};
+            if (!s.pointer()) {
+                onPage_.point(page_ + s.start, size_t(s.end - s.start));
+                bytes_ = &onPage_;
+                return true;
+            }
+            auto [targetPage, targetSlot] = followPointer(pages_, table_, rowBytes(page_, pageNumber_, s));
+            auto [home, added] = overflowHomes_.try_emplace(pointerTo(targetPage, targetSlot), id_);
+            if (!added)
+                throw Error("row " + std::to_string(slot) + " of page " + std::to_string(pageNumber_) +
+                            " is damaged: it points to overflow row " + std::to_string(targetSlot) + " of page " +
+                            std::to_string(targetPage) + ", which row " + std::to_string(home->second.slot) +
+                            " of page " + std::to_string(home->second.page) + " points to as well");
+            const uint8_t* target = pages_.page(targetPage);
+            overflow_ = rowBytes(target, targetPage, rowSlot(target, targetPage, targetSlot));
+            bytes_ = &overflow_;
+            return true;
+        }
+        page_ = nullptr;
+    }
+}
+
+void RowCursor::values(Row& out) { decodeRow(table_, *bytes_, pages_, &parts_, out); }
 
 // ----- statements -----
 
@@ -642,28 +675,52 @@ void Database::deleteRow(const TableDef& table, RowId id) {
 
 std::vector<std::string> Database::check() const {
     std::vector<std::string> problems;
+    // The data and index pages naming each table as their owner, from one look at every page of the file.
+    std::unordered_map<uint32_t, std::vector<std::pair<uint32_t, uint8_t>>> ownedBy;  // TDEF page -> (page, type)
+    for (uint32_t n = 0; n < pages_->pageCount(); ++n) {
+        pages_->letGo();
+        const uint8_t* page = pages_->page(n);
+        if (page[1] == 0x01 && (page[0] == kDataPageType || page[0] == kIndexLeafType || page[0] == kIndexNodeType))
+            ownedBy[get32(page + kOwnerOffset)].push_back({n, page[0]});
+    }
+
     for (const TableDef& t : tables_) {
+        pages_->letGo();
         std::string label = tableLabel(t);
-        std::vector<std::pair<RowId, Row>> live;
-        LongValueParts parts;
+        // One pass over the rows counts them and gathers the entries every index should hold.
+        size_t live = 0;
+        std::vector<std::vector<index::Entry>> expected(t.realIndexes.size());
+        std::vector<std::string> keyErrors(t.realIndexes.size());
         try {
-            visitRows(*pages_, t, [&](RowId id, const ByteView& bytes) {
+            RowCursor cursor(*this, t);
+            Row values;
+            while (cursor.next()) {
                 try {
-                    live.push_back({id, decodeRow(t, bytes, *pages_, &parts)});
+                    cursor.values(values);
                 } catch (const Error& e) {
-                    if (parts.shared()) throw;  // values share long-value parts: the listing stops here
-                    problems.push_back(label + ": row " + std::to_string(id.slot) + " of page " +
-                                       std::to_string(id.page) + " cannot be read: " + e.what());
+                    if (cursor.parts().shared()) throw;  // values share long-value parts: the listing stops here
+                    problems.push_back(label + ": row " + std::to_string(cursor.id().slot) + " of page " +
+                                       std::to_string(cursor.id().page) + " cannot be read: " + e.what());
+                    continue;
                 }
-                return true;
-            });
+                ++live;
+                for (size_t i = 0; i < t.realIndexes.size(); ++i) {
+                    const RealIndex& index = t.realIndexes[i];
+                    if (!keyErrors[i].empty() || !hasEntry(t, index, values)) continue;
+                    try {
+                        expected[i].push_back({index::encodeKey(t, index, values), cursor.id()});
+                    } catch (const Error& e) {
+                        keyErrors[i] = e.what();
+                    }
+                }
+            }
         } catch (const Error& e) {
             problems.push_back(label + ": its rows cannot be listed: " + e.what());
             continue;
         }
-        if (live.size() != t.rowCount)
+        if (live != t.rowCount)
             problems.push_back(label + ": the definition counts " + std::to_string(t.rowCount) + " rows but " +
-                               std::to_string(live.size()) + " are stored");
+                               std::to_string(live) + " are stored");
 
         // Every page naming the table as its owner must be in the matching map.
         try {
@@ -674,13 +731,12 @@ std::vector<std::string> Database::check() const {
                 indexPages.insert(indexPages.end(), p.begin(), p.end());
             }
             std::sort(indexPages.begin(), indexPages.end());
-            for (uint32_t n = 0; n < pages_->pageCount(); ++n) {
-                const uint8_t* page = pages_->page(n);
-                if (get32(page + kOwnerOffset) != t.tdefPage || page[1] != 0x01) continue;
-                if (page[0] == kDataPageType && !std::binary_search(owned.begin(), owned.end(), n))
+            static const std::vector<std::pair<uint32_t, uint8_t>> kNone;
+            auto found = ownedBy.find(t.tdefPage);
+            for (const auto& [n, type] : found == ownedBy.end() ? kNone : found->second) {
+                if (type == kDataPageType && !std::binary_search(owned.begin(), owned.end(), n))
                     problems.push_back(label + ": data page " + std::to_string(n) + " is missing from its usage map");
-                if ((page[0] == kIndexLeafType || page[0] == kIndexNodeType) &&
-                    !std::binary_search(indexPages.begin(), indexPages.end(), n))
+                if (type != kDataPageType && !std::binary_search(indexPages.begin(), indexPages.end(), n))
                     problems.push_back(label + ": index page " + std::to_string(n) +
                                        " is missing from its index's usage map");
             }
@@ -688,32 +744,33 @@ std::vector<std::string> Database::check() const {
             problems.push_back(label + ": a usage map cannot be read: " + e.what());
         }
 
-        for (const RealIndex& index : t.realIndexes) {
+        for (size_t i = 0; i < t.realIndexes.size(); ++i) {
+            const RealIndex& index = t.realIndexes[i];
             std::string name = label + ", " + indexLabel(t, index);
+            pages_->letGo();
             try {
-                std::vector<index::Entry> expected;
-                for (const auto& [id, values] : live)
-                    if (hasEntry(t, index, values)) expected.push_back({index::encodeKey(t, index, values), id});
-                std::sort(expected.begin(), expected.end(), [](const index::Entry& a, const index::Entry& b) {
+                if (!keyErrors[i].empty()) throw Error(keyErrors[i]);
+                std::vector<index::Entry>& wanted = expected[i];
+                std::sort(wanted.begin(), wanted.end(), [](const index::Entry& a, const index::Entry& b) {
                     if (a.key != b.key) return a.key < b.key;
                     if (a.row.page != b.row.page) return a.row.page < b.row.page;
                     return a.row.slot < b.row.slot;
                 });
                 std::vector<index::Entry> actual = index::readEntries(*pages_, t, index);
-                if (actual.size() != expected.size()) {
+                if (actual.size() != wanted.size()) {
                     problems.push_back(name + ": holds " + std::to_string(actual.size()) + " entries for " +
-                                       std::to_string(expected.size()) + " rows");
+                                       std::to_string(wanted.size()) + " rows");
                 } else {
-                    for (size_t i = 0; i < actual.size(); ++i) {
-                        if (actual[i] == expected[i]) continue;
-                        problems.push_back(name + ": entry " + std::to_string(i) +
+                    for (size_t k = 0; k < actual.size(); ++k) {
+                        if (actual[k] == wanted[k]) continue;
+                        problems.push_back(name + ": entry " + std::to_string(k) +
                                            " does not match the rows (wrong key, row or order)");
                         break;
                     }
                 }
                 size_t distinct = 0;
-                for (size_t i = 0; i < expected.size(); ++i)
-                    if (i == 0 || expected[i].key != expected[i - 1].key) ++distinct;
+                for (size_t k = 0; k < wanted.size(); ++k)
+                    if (k == 0 || wanted[k].key != wanted[k - 1].key) ++distinct;
                 if (distinct != index.uniqueKeyCount)
                     problems.push_back(name + ": the definition counts " + std::to_string(index.uniqueKeyCount) +
                                        " distinct keys but the rows have " + std::to_string(distinct));
@@ -722,6 +779,7 @@ std::vector<std::string> Database::check() const {
             }
         }
     }
+    pages_->letGo();
     return problems;
 }
 

@@ -82,6 +82,25 @@ public:
     void flush() override {
         if (::fdatasync(fd_) != 0) fail("flush", path_);
     }
+    size_t read(uint64_t offset, uint8_t* data, size_t size) override {
+        size_t done = 0;
+        while (done < size) {
+            ssize_t n = ::pread(fd_, data + done, size - done, off_t(offset + done));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                fail("read", path_);
+            }
+            if (n == 0) break;  // the end of the file
+            done += size_t(n);
+        }
+        return done;
+    }
+    uint64_t size() override {
+        struct stat info;
+        if (::fstat(fd_, &info) != 0) fail("read", path_);
+        if (S_ISDIR(info.st_mode)) throw Error("could not read " + path_ + ": it is a folder");
+        return uint64_t(info.st_size);
+    }
 
     bool tryLock(Lock which, bool exclusive) override { return setLock(which, exclusive ? F_WRLCK : F_RDLCK, false); }
     void lock(Lock which, bool exclusive) override { setLock(which, exclusive ? F_WRLCK : F_RDLCK, true); }

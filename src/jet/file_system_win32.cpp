@@ -92,6 +92,27 @@ public:
     void flush() override {
         if (!FlushFileBuffers(handle_.h)) fail("flush", path_);
     }
+    size_t read(uint64_t offset, uint8_t* data, size_t size) override {
+        size_t done = 0;
+        while (done < size) {
+            OVERLAPPED place = {};
+            place.Offset = DWORD(offset + done);
+            place.OffsetHigh = DWORD((offset + done) >> 32);
+            DWORD chunk = DWORD(std::min<size_t>(size - done, 1u << 30)), got = 0;
+            if (!ReadFile(handle_.h, data + done, chunk, &got, &place)) {
+                if (GetLastError() == ERROR_HANDLE_EOF) break;
+                fail("read", path_);
+            }
+            if (got == 0) break;  // the end of the file
+            done += got;
+        }
+        return done;
+    }
+    uint64_t size() override {
+        LARGE_INTEGER length;
+        if (!GetFileSizeEx(handle_.h, &length) || length.QuadPart < 0) fail("read", path_);
+        return uint64_t(length.QuadPart);
+    }
 
     bool tryLock(Lock which, bool exclusive) override {
         if (setLock(which, exclusive, false)) return true;

@@ -1,8 +1,10 @@
-// The database file held in memory as pages, written back one statement at a time through a journal.
+// The database file as pages: held in memory and written back one statement at a time through a journal, or
+// read from the file on demand by a reader.
 #include "jet/page_store.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "jet/bytes.h"
 #include "jet/error.h"
@@ -56,9 +58,10 @@ namespace {
 // been touched, its pages are written back from memory at once. If even that fails, the store refuses
 // further commits and leaves the journal for the next open.
 //
-// A store opened for reading only never writes. It reads the file under the shared statement lock, so that
-// no commit runs meanwhile; a valid journal beside a file that holds an interrupted statement (its writer
-// crashed) is applied to the bytes in memory only.
+// A store opened for reading only never writes. It holds the shared statement lock from its open to its
+// close, so no commit runs while it reads; a valid journal beside a file that holds an interrupted statement
+// (its writer crashed) is applied to what the reader sees only: the original pages from the journal stand in
+// for the file's, and the file ends at the statement's old length.
 
 // Journal layout (little-endian):
 //   magic (8 bytes), old file length (u64), new file length (u64), written page count W (u32),
@@ -169,25 +172,35 @@ Journal parseJournal(const std::vector<uint8_t>& data) {
 // What the file holds, compared with a valid journal (see the protocol above).
 enum class FileState { kNewContent, kInterrupted, kForeign };
 
-FileState compare(const Journal& j, const std::vector<uint8_t>& file) {
+// The file as compare() reads it: its length, and any page that begins inside it (the part past the end of
+// the file reads as zeros). A page's bytes stay valid until the next page is asked for.
+struct FileImage {
+    uint64_t size;
+    std::function<const uint8_t*(uint32_t number)> page;
+};
+
+FileImage imageOf(const std::vector<uint8_t>& file) {
+    return {file.size(), [&file](uint32_t number) { return file.data() + size_t(number) * kPageSize; }};
+}
+
+FileState compare(const Journal& j, const FileImage& file) {
     // The new content: the new length, every written page as the statement wrote it.
-    bool isNew = file.size() == j.newLength;
+    bool isNew = file.size == j.newLength;
     for (size_t i = 0; isNew && i < j.writtenCount; ++i) {
-        const uint8_t* page = file.data() + size_t(j.writtenPage(i)) * kPageSize;
+        const uint8_t* page = file.page(j.writtenPage(i));
         for (size_t offset = 0; isNew && offset < kPageSize; offset += kSector) isNew = j.isNew(i, page, offset);
     }
     if (isNew) return FileState::kNewContent;
 
     // An interrupted statement: a length it could have left, and each sector of each changed page old or new.
-    // (The lengths are compared before either is used as an offset: the file's length fits in size_t.)
-    if (file.size() < j.oldLength || file.size() > j.newLength) return FileState::kForeign;
+    if (file.size < j.oldLength || file.size > j.newLength) return FileState::kForeign;
     std::unordered_map<uint32_t, size_t> writtenIndex;
     for (size_t i = 0; i < j.writtenCount; ++i) writtenIndex.emplace(j.writtenPage(i), i);
     for (size_t k = 0; k < j.originalCount; ++k) {
         const uint8_t* entry = j.originals + k * kOriginalEntry;
         uint32_t number = get32(entry);
         auto written = writtenIndex.find(number);
-        const uint8_t* page = file.data() + size_t(number) * kPageSize;
+        const uint8_t* page = file.page(number);
         for (size_t offset = 0; offset < kPageSize; offset += kSector) {
             if (std::memcmp(page + offset, entry + 4 + offset, kSector) == 0) continue;
             if (written == writtenIndex.end() || !j.isNew(written->second, page, offset)) return FileState::kForeign;
@@ -198,9 +211,9 @@ FileState compare(const Journal& j, const std::vector<uint8_t>& file) {
     static const uint8_t kZeros[kSector] = {};
     for (size_t i = 0; i < j.writtenCount; ++i) {
         uint64_t start = uint64_t(j.writtenPage(i)) * kPageSize;
-        if (start < j.oldLength) continue;
-        for (uint64_t offset = 0; offset < kPageSize && start + offset + kSector <= file.size(); offset += kSector) {
-            const uint8_t* page = file.data() + size_t(start);
+        if (start < j.oldLength || start >= file.size) continue;
+        const uint8_t* page = file.page(j.writtenPage(i));
+        for (uint64_t offset = 0; offset < kPageSize && start + offset + kSector <= file.size; offset += kSector) {
             if (std::memcmp(page + offset, kZeros, kSector) != 0 && !j.isNew(i, page, size_t(offset)))
                 return FileState::kForeign;
         }
@@ -215,6 +228,15 @@ public:
     void write(uint64_t offset, const uint8_t* data, size_t size) override { fs_.write(path_, offset, data, size); }
     void truncate(uint64_t size) override { fs_.truncate(path_, size); }
     void flush() override { fs_.flush(path_); }
+    // Through the whole file each time: the default serves test file systems, whose files are small.
+    size_t read(uint64_t offset, uint8_t* data, size_t size) override {
+        std::vector<uint8_t> file = fs_.readAll(path_);
+        if (offset >= file.size()) return 0;
+        size_t count = size_t(std::min<uint64_t>(size, file.size() - offset));
+        std::memcpy(data, file.data() + offset, count);
+        return count;
+    }
+    uint64_t size() override { return fs_.readAll(path_).size(); }
 
 private:
     FileSystem& fs_;
@@ -237,6 +259,82 @@ private:
 };
 
 }  // namespace
+
+size_t OpenFile::read(uint64_t, uint8_t*, size_t) { throw Error("this file cannot be read in parts"); }
+uint64_t OpenFile::size() { throw Error("this file's length cannot be read"); }
+
+// What a store reading on demand keeps: the file with its shared statement lock, the original pages of an
+// interrupted statement, and the pages read so far (frames), the most recently used kept when the rest are
+// let go.
+struct PageStore::Reader {
+    static constexpr size_t kKept = 16;  // pages kept when the others are let go
+
+    std::unique_ptr<OpenFile> file;
+    std::string path;
+    uint64_t length = 0;                                            // the length the store sees
+    std::unordered_map<uint32_t, std::vector<uint8_t>> originals;  // pages an interrupted statement changed
+    struct Frame {
+        uint32_t number;
+        uint64_t used;  // `clock` at the last use
+        std::unique_ptr<uint8_t[]> bytes;
+    };
+    std::vector<Frame> frames;
+    std::unordered_map<uint32_t, size_t> where;  // page number -> position in `frames`
+    std::vector<std::unique_ptr<uint8_t[]>> spare;
+    uint64_t clock = 0;
+    int holds = 0;
+
+    // Reads page `number` (inside the file) into `out`: kPageSize bytes, zeros past the end of the file.
+    void readPage(uint32_t number, uint8_t* out) const {
+        size_t got = file->read(uint64_t(number) * kPageSize, out, kPageSize);
+        if (got < kPageSize) std::memset(out + got, 0, kPageSize - got);
+    }
+
+    // Page `number` as the store sees it into `out`: from the journal's originals, or from the file.
+    void fill(uint32_t number, uint8_t* out) const {
+        auto original = originals.find(number);
+        if (original != originals.end()) {
+            std::memcpy(out, original->second.data(), kPageSize);
+        } else if (file->read(uint64_t(number) * kPageSize, out, kPageSize) != kPageSize) {
+            throw Error("could not read page " + std::to_string(number) + " of " + path +
+                        ": the file ends early (it was shortened while open)");
+        }
+    }
+
+    const uint8_t* page(uint32_t number) {
+        auto found = where.find(number);
+        if (found != where.end()) {
+            Frame& frame = frames[found->second];
+            frame.used = ++clock;
+            return frame.bytes.get();
+        }
+        std::unique_ptr<uint8_t[]> bytes;
+        if (spare.empty()) {
+            bytes.reset(new uint8_t[kPageSize]);
+        } else {
+            bytes = std::move(spare.back());
+            spare.pop_back();
+        }
+        fill(number, bytes.get());
+        where.emplace(number, frames.size());
+        frames.push_back(Frame{number, ++clock, std::move(bytes)});
+        return frames.back().bytes.get();
+    }
+
+    // Once more than 2 * kKept pages are held, keeps the kKept most recently used ones; the rest go (their
+    // buffers kept for reuse, up to kKept). Letting go in batches keeps the cost per page read small.
+    void trim() {
+        if (frames.size() <= 2 * kKept) return;
+        std::nth_element(frames.begin(), frames.begin() + kKept, frames.end(),
+                         [](const Frame& a, const Frame& b) { return a.used > b.used; });
+        for (size_t i = kKept; i < frames.size(); ++i) {
+            where.erase(frames[i].number);
+            if (spare.size() < kKept) spare.push_back(std::move(frames[i].bytes));
+        }
+        frames.resize(kKept);
+        for (size_t i = 0; i < frames.size(); ++i) where[frames[i].number] = i;
+    }
+};
 
 std::unique_ptr<OpenFile> FileSystem::open(const std::string& path) { return std::make_unique<PathFile>(*this, path); }
 
@@ -262,15 +360,17 @@ std::unique_ptr<PageStore> PageStore::openFile(const std::string& path, FileSyst
     store->path_ = path;
     store->fs_ = &fs;
     if (!fs.exists(path)) throw Error("database file " + path + " does not exist");
-    std::vector<uint8_t> file;
     if (access == Access::kReadOnly) {
         store->readOnly_ = true;
-        store->readConsistently(file);
-    } else {
-        // The writer lock comes first: a second opener for changes stops here, before it reads or touches
-        // the file or its journal.
-        store->file_ = fs.openDatabase(path);
-        if (!store->file_->tryLock(OpenFile::kWriterLock, true)) throw InUseError(path);
+        store->openForReading();
+        return store;
+    }
+    // The writer lock comes first: a second opener for changes stops here, before it reads or touches the
+    // file or its journal.
+    store->file_ = fs.openDatabase(path);
+    if (!store->file_->tryLock(OpenFile::kWriterLock, true)) throw InUseError(path);
+    std::vector<uint8_t> file;
+    {
         HeldLock statement(*store->file_, OpenFile::kStatementLock, true);
         file = fs.readAll(path);
         store->recover(file);
@@ -284,6 +384,8 @@ std::unique_ptr<PageStore> PageStore::fromBytes(std::vector<uint8_t> bytes) {
     store->pages_ = splitPages(bytes, "the database image");
     return store;
 }
+
+PageStore::PageStore() = default;
 
 PageStore::~PageStore() {
     if (journal_) {
@@ -308,7 +410,7 @@ void PageStore::recover(std::vector<uint8_t>& file) {
     std::vector<uint8_t> data = fs_->readAll(path);
     Journal j = parseJournal(data);
     if (j.kind != JournalKind::kNone) {
-        FileState state = j.kind == JournalKind::kValid ? compare(j, file) : FileState::kForeign;
+        FileState state = j.kind == JournalKind::kValid ? compare(j, imageOf(file)) : FileState::kForeign;
         if (state == FileState::kForeign) {
             setJournalAside();
             return;
@@ -342,30 +444,65 @@ void PageStore::setJournalAside() {
                    "journal); the file was left as it is and the journal kept as " + to;
 }
 
-// A reader's copy of the file: read while no commit runs; an interrupted statement's journal (its writer
-// crashed) is applied to the bytes in memory only. Nothing on disk changes.
-void PageStore::readConsistently(std::vector<uint8_t>& file) {
-    std::unique_ptr<OpenFile> reader = fs_->openForReading(path_);
-    HeldLock statement(*reader, OpenFile::kStatementLock, false);
-    file = fs_->readAll(path_);
+// Opens the file for reading on demand, holding its statement lock shared until the store closes (so the
+// writer's commits wait for it), and finds the length and pages it sees: an interrupted statement's journal
+// (its writer crashed) gives the original pages and length. Nothing on disk changes.
+void PageStore::openForReading() {
+    auto reader = std::make_unique<Reader>();
+    reader->path = path_;
+    reader->file = fs_->openForReading(path_);
+    reader->file->lock(OpenFile::kStatementLock, false);  // closing the file drops it
+    reader->length = reader->file->size();
     std::string path = journalPath(path_);
-    if (!fs_->exists(path)) return;
-    std::vector<uint8_t> data = fs_->readAll(path);
-    Journal j = parseJournal(data);
-    if (j.kind != JournalKind::kValid || compare(j, file) != FileState::kInterrupted) return;
-    file.resize(size_t(j.oldLength));
-    for (size_t i = 0; i < j.originalCount; ++i) {
-        const uint8_t* entry = j.originals + i * kOriginalEntry;
-        std::memcpy(file.data() + size_t(get32(entry)) * kPageSize, entry + 4, kPageSize);
+    if (fs_->exists(path)) {
+        std::vector<uint8_t> data = fs_->readAll(path);
+        Journal j = parseJournal(data);
+        std::vector<uint8_t> scratch(kPageSize);
+        FileImage image{reader->length, [&](uint32_t number) {
+                            reader->readPage(number, scratch.data());
+                            return static_cast<const uint8_t*>(scratch.data());
+                        }};
+        if (j.kind == JournalKind::kValid && compare(j, image) == FileState::kInterrupted) {
+            reader->length = j.oldLength;
+            for (size_t i = 0; i < j.originalCount; ++i) {
+                const uint8_t* entry = j.originals + i * kOriginalEntry;
+                reader->originals[get32(entry)].assign(entry + 4, entry + 4 + kPageSize);
+            }
+        }
     }
+    if (reader->length % kPageSize != 0)
+        throw Error("the file " + path_ + " is truncated: its length (" + std::to_string(reader->length) +
+                    " bytes) is not a whole number of 4096-byte pages");
+    if (reader->length / kPageSize > 0xFFFFFF)
+        throw Error("the file " + path_ + " is larger than a database file can be");
+    readerPageCount_ = uint32_t(reader->length / kPageSize);
+    reader_ = std::move(reader);
 }
 
 const uint8_t* PageStore::page(uint32_t number) const {
-    if (number >= pages_.size())
+    if (number >= pageCount())
         throw Error("page " + std::to_string(number) + " lies past the end of the file (" +
-                    std::to_string(pages_.size()) + " pages)");
-    return pages_[number].data();
+                    std::to_string(pageCount()) + " pages)");
+    return reader_ ? reader_->page(number) : pages_[number].data();
 }
+
+PageStore::Hold::Hold(const PageStore& store) : store_(store) {
+    if (store_.reader_) ++store_.reader_->holds;
+}
+
+PageStore::Hold::~Hold() {
+    if (store_.reader_) --store_.reader_->holds;
+}
+
+void PageStore::Hold::letGo() {
+    if (store_.reader_ && store_.reader_->holds == 1) store_.reader_->trim();
+}
+
+void PageStore::letGo() const {
+    if (reader_ && reader_->holds == 0) reader_->trim();
+}
+
+size_t PageStore::pagesInMemory() const { return reader_ ? reader_->frames.size() : pages_.size(); }
 
 uint8_t* PageStore::writablePage(uint32_t number) {
     if (!inStatement_) throw Error("a page was changed outside a statement");
@@ -502,6 +639,11 @@ void PageStore::restoreAfterFailedWrite(const std::vector<uint32_t>& written) {
 
 std::vector<uint8_t> PageStore::bytes() const {
     std::vector<uint8_t> out;
+    if (reader_) {  // page by page, past the cache
+        out.resize(size_t(pageCount()) * kPageSize);
+        for (uint32_t n = 0; n < pageCount(); ++n) reader_->fill(n, out.data() + size_t(n) * kPageSize);
+        return out;
+    }
     out.reserve(pages_.size() * kPageSize);
     for (const auto& p : pages_) out.insert(out.end(), p.begin(), p.end());
     return out;

@@ -1,4 +1,4 @@
-// The database file as a list of 4096-byte pages, held in memory, changed one statement at a time.
+// The database file as a list of 4096-byte pages, changed one statement at a time.
 //
 // A statement is atomic on disk. commit() writes a journal beside the file ("<file>-journal") holding the
 // original contents of every page the statement changes, the old and new file lengths and hashes of the new
@@ -13,8 +13,17 @@
 //
 // One writer at a time: a store opened for changes holds the file's writer lock for as long as it is open,
 // and a second opener for changes (another process, or another open in this one) is refused with an
-// InUseError before it touches the file or its journal. A store opened for reading only takes no writer lock:
-// it reads the file while no commit runs, and never changes the file or its journal.
+// InUseError before it touches the file or its journal. A store opened for changes keeps every page of the
+// file in memory.
+//
+// A store opened for reading only takes no writer lock and never changes the file or its journal. It reads
+// pages from the file as they are asked for, keeping only those in use and a few recent ones, so its memory
+// does not grow with the file. It reads the file as the last finished statement left it: for as long as it
+// is open it holds the file's statement lock shared, so no commit can change the file under it and
+// everything it reads, however long it reads, belongs to one state of the file, never a mix of two. A
+// commit of the writer (another process, or this one) waits until the readers open at that moment have
+// closed; close a reader as soon as it has read what it needs. (Opening waits the same way for a commit
+// that is running.) A store reading on demand is used by one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +45,11 @@ public:
     virtual void truncate(uint64_t size) = 0;
     // Makes the written data and the file length durable (fdatasync, FlushFileBuffers).
     virtual void flush() = 0;
+    // Reads up to `size` bytes at `offset` into `data` and returns how many the file had there (fewer only
+    // at its end). Throws jet::Error.
+    virtual size_t read(uint64_t offset, uint8_t* data, size_t size);
+    // The file's length in bytes. Throws jet::Error.
+    virtual uint64_t size();
 
     // Locks between processes, and between two opens of one file in one process; closing the file drops
     // them. kWriterLock is held exclusively by the one store that may change the file, for as long as it is
@@ -93,9 +107,35 @@ public:
     PageStore(const PageStore&) = delete;
     PageStore& operator=(const PageStore&) = delete;
 
-    uint32_t pageCount() const { return uint32_t(pages_.size()); }
-    // Throws jet::Error for a page number past the end of the file.
+    uint32_t pageCount() const { return reader_ ? readerPageCount_ : uint32_t(pages_.size()); }
+    // Throws jet::Error for a page number past the end of the file, and on a failed read. The pointer stays
+    // valid for as long as the store lives, except in a store reading on demand: there until the page is let
+    // go (see Hold).
     const uint8_t* page(uint32_t number) const;
+
+    // Letting go of pages a store reading on demand has read. Code that reads holds page pointers while it
+    // works on them (a row's bytes while its long values are read from other pages, say), so the store frees
+    // pages only when told that none is held: a reader that keeps pointers across calls into other reading
+    // code (a pass over a table's rows) holds the store with a Hold for as long as it runs, and calls
+    // letGo() where it holds no pointer (between two data pages). The pages are then freed, but for a few
+    // recently used ones, unless another Hold lives: that reader may still hold pointers, so everything
+    // stays until the outermost reader lets go. PageStore::letGo() does the same for code that holds no
+    // Hold (between two tables of a check): it frees pages only while no Hold lives. Stores holding their
+    // pages in memory ignore both.
+    class Hold {
+    public:
+        explicit Hold(const PageStore& store);
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        void letGo();
+
+    private:
+        const PageStore& store_;
+    };
+    void letGo() const;
+    // How many pages the store holds in memory now: every page of the file, unless it reads on demand.
+    size_t pagesInMemory() const;
     // The page, to be changed by the current statement (its original is kept for rollback and the journal).
     uint8_t* writablePage(uint32_t number);
     // Appends a zeroed page to the file and returns its number.
@@ -108,7 +148,7 @@ public:
     void rollback();  // forgets every change since begin()
     bool inStatement() const { return inStatement_; }
 
-    // The whole file as it is in memory (tests, the template generator).
+    // The whole file as the store sees it (tests, the template generator).
     std::vector<uint8_t> bytes() const;
     const std::string& path() const { return path_; }
     static std::string journalPath(const std::string& path) { return path + "-journal"; }
@@ -117,9 +157,11 @@ public:
     const std::string& openingNote() const { return openingNote_; }
 
 private:
-    PageStore() = default;
+    struct Reader;  // the file, the shared statement lock and the pages read on demand (page_store.cpp)
+
+    PageStore();
     void recover(std::vector<uint8_t>& file);
-    void readConsistently(std::vector<uint8_t>& file);
+    void openForReading();
     void setJournalAside();
     void restoreAfterFailedWrite(const std::vector<uint32_t>& written);
 
@@ -132,7 +174,9 @@ private:
     // Set when a failed commit left the file unlike memory and it could not be put back: further commits
     // are refused and the journal stays for the next open to repair the file.
     std::string broken_;
-    std::vector<std::vector<uint8_t>> pages_;
+    std::vector<std::vector<uint8_t>> pages_;  // every page, unless the store reads on demand
+    std::unique_ptr<Reader> reader_;           // set when the store reads on demand
+    uint32_t readerPageCount_ = 0;
     bool inStatement_ = false;
     uint32_t pageCountAtBegin_ = 0;
     std::unordered_map<uint32_t, std::vector<uint8_t>> originals_;  // pages changed by this statement

@@ -74,12 +74,13 @@ bool varBytes(const RowLayout& layout, const ByteView& row, const Column& c, Byt
     return true;
 }
 
-// The bytes of fixed column `c` (already known to be present), checked against the row.
-ByteView fixedBytes(const RowLayout& layout, const ByteView& row, const Column& c) {
+// The bytes of fixed column `c` (already known to be present): fixedWidth(c) of them, checked to lie inside
+// the row.
+const uint8_t* fixedField(const RowLayout& layout, const ByteView& row, const Column& c) {
     size_t width = fixedWidth(c);
     if (2 + size_t(c.fixedOffset) + width > layout.nullMask)
         throw Error(row.what() + " is damaged: " + columnLabel(c) + " lies outside the row");
-    return row.sub(2 + c.fixedOffset, width);
+    return row.data() + 2 + c.fixedOffset;
 }
 
 // Text bytes (compressed or UCS-2) at `p` into `out`, replacing what it held but keeping its storage;
@@ -118,24 +119,25 @@ void decodeTextInto(const uint8_t* p, size_t size, const ByteView& owner, std::u
     for (size_t i = 0; i < size / 2; ++i) out[i] = char16_t(get16(p + 2 * i));
 }
 
-Value decodeFixed(const Column& c, const ByteView& field) {
+// A fixed column's value from its fixedWidth(c) bytes at `p`, inside `row`.
+Value decodeFixed(const Column& c, const uint8_t* p, const ByteView& row) {
     switch (c.type) {
-    case ColumnType::Byte: return int64_t(field.u8(0));
-    case ColumnType::Integer: return int64_t(int16_t(field.u16(0)));
-    case ColumnType::Long: return int64_t(int32_t(field.u32(0)));
+    case ColumnType::Byte: return int64_t(p[0]);
+    case ColumnType::Integer: return int64_t(int16_t(get16(p)));
+    case ColumnType::Long: return int64_t(int32_t(get32(p)));
     case ColumnType::Currency: {
-        int64_t v = int64_t(uint64_t(field.u32(0)) | (uint64_t(field.u32(4)) << 32));
+        int64_t v = int64_t(uint64_t(get32(p)) | (uint64_t(get32(p + 4)) << 32));
         return Currency{v};
     }
     case ColumnType::Single: {
-        uint32_t bits = field.u32(0);
+        uint32_t bits = get32(p);
         float f;
         std::memcpy(&f, &bits, 4);
         return double(f);
     }
     case ColumnType::Double:
     case ColumnType::DateTime: {
-        uint64_t bits = uint64_t(field.u32(0)) | (uint64_t(field.u32(4)) << 32);
+        uint64_t bits = uint64_t(get32(p)) | (uint64_t(get32(p + 4)) << 32);
         double d;
         std::memcpy(&d, &bits, 8);
         if (c.type == ColumnType::DateTime) return DateTime{d};
@@ -143,19 +145,23 @@ Value decodeFixed(const Column& c, const ByteView& field) {
     }
     case ColumnType::GUID: {
         Guid g;
-        std::memcpy(g.bytes.data(), field.at(0, 16), 16);
+        std::memcpy(g.bytes.data(), p, 16);
         return g;
     }
     case ColumnType::Numeric: {
         Numeric n;
         n.precision = c.precision;
         n.scale = c.scale;
-        n.negative = (field.u8(0) & 0x80) != 0;
-        std::memcpy(n.magnitude.data(), field.at(1, 16), 16);
+        n.negative = (p[0] & 0x80) != 0;
+        std::memcpy(n.magnitude.data(), p + 1, 16);
         return n;
     }
-    case ColumnType::Text: return decodeText(field);
-    case ColumnType::Binary: return Bytes(field.data(), field.data() + field.size());
+    case ColumnType::Text: {
+        Value text = std::u16string();
+        decodeTextInto(p, fixedWidth(c), row, std::get<std::u16string>(text));
+        return text;
+    }
+    case ColumnType::Binary: return Bytes(p, p + fixedWidth(c));
     default: break;
     }
     throw Error(columnLabel(c) + " has a type this engine cannot read (" + std::to_string(int(c.type)) + ")");
@@ -389,42 +395,57 @@ std::vector<uint8_t> encodeText(const std::u16string& text, bool compressible) {
 
 namespace {
 
-// The values of a row; without `pages`, memo and OLE values are left null unless their field is empty.
-std::vector<Value> decodeValues(const TableDef& table, const ByteView& row, const PageStore* pages,
-                                LongValueParts* parts) {
+// The values of a row into `values`, reusing the texts it holds; without `pages`, memo and OLE values are left
+// null unless their field is empty.
+void decodeValues(const TableDef& table, const ByteView& row, const PageStore* pages, LongValueParts* parts,
+                  std::vector<Value>& values) {
     RowLayout layout = readLayout(table, row);
-    std::vector<Value> values(table.columns.size());
+    values.resize(table.columns.size());
     for (size_t i = 0; i < table.columns.size(); ++i) {
         const Column& c = table.columns[i];
+        Value& value = values[i];
         if (c.type == ColumnType::Boolean) {
-            values[i] = notNull(layout, row, c.number);
-            continue;
-        }
-        if (!notNull(layout, row, c.number)) continue;
-        if (c.type == ColumnType::Text && !c.isFixed()) {
+            value = notNull(layout, row, c.number);
+        } else if (!notNull(layout, row, c.number)) {
+            value = std::monostate{};
+        } else if (c.type == ColumnType::Text && !c.isFixed()) {
             // The common case, decoded straight into the row's own string.
-            if (c.varIndex >= layout.varCount) continue;
+            if (c.varIndex >= layout.varCount) {
+                value = std::monostate{};
+                continue;
+            }
             size_t start = layout.varStart(row, c.varIndex), end = layout.varStart(row, c.varIndex + 1u);
-            decodeTextInto(row.data() + start, end - start, row, values[i].emplace<std::u16string>());
+            std::u16string* text = std::get_if<std::u16string>(&value);
+            decodeTextInto(row.data() + start, end - start, row, text ? *text : value.emplace<std::u16string>());
         } else if (c.isFixed()) {
-            values[i] = decodeFixed(c, fixedBytes(layout, row, c));
+            value = decodeFixed(c, fixedField(layout, row, c), row);
         } else {
             ByteView field;
             if (varBytes(layout, row, c, field) && (pages || !c.isLongValue() || field.size() == 0))
-                values[i] = decodeVariable(c, field, pages, parts);
+                value = decodeVariable(c, field, pages, parts);
+            else
+                value = std::monostate{};
         }
     }
-    return values;
 }
 
 }  // namespace
 
 std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages, LongValueParts* parts) {
-    return decodeValues(table, row, &pages, parts);
+    std::vector<Value> values;
+    decodeValues(table, row, &pages, parts, values);
+    return values;
+}
+
+void decodeRow(const TableDef& table, const ByteView& row, const PageStore& pages, LongValueParts* parts,
+               std::vector<Value>& out) {
+    decodeValues(table, row, &pages, parts, out);
 }
 
 std::vector<Value> decodeRowWithoutLongValues(const TableDef& table, ByteView row) {
-    return decodeValues(table, row, nullptr, nullptr);
+    std::vector<Value> values;
+    decodeValues(table, row, nullptr, nullptr, values);
+    return values;
 }
 
 Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, const PageStore& pages,
@@ -434,7 +455,7 @@ Value decodeColumn(const TableDef& table, const ByteView& row, size_t column, co
     RowLayout layout = readLayout(table, row);
     if (c.type == ColumnType::Boolean) return notNull(layout, row, c.number);
     if (!notNull(layout, row, c.number)) return std::monostate{};
-    if (c.isFixed()) return decodeFixed(c, fixedBytes(layout, row, c));
+    if (c.isFixed()) return decodeFixed(c, fixedField(layout, row, c), row);
     ByteView field;
     if (!varBytes(layout, row, c, field)) return std::monostate{};
     return decodeVariable(c, field, &pages, parts);

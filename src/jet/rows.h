@@ -41,6 +41,10 @@ private:
 // every part read is recorded there and one the pass has read before is refused. Throws jet::Error on damage.
 std::vector<Value> decodeRow(const TableDef& table, ByteView row, const PageStore& pages,
                              LongValueParts* parts = nullptr);
+// The same into `out`, reusing the storage of the values it holds: a scan decoding row after row into one
+// vector keeps the buffers of its texts.
+void decodeRow(const TableDef& table, const ByteView& row, const PageStore& pages, LongValueParts* parts,
+               std::vector<Value>& out);
 
 // The same without reading memo and OLE values: those columns are left null (an empty stored field still
 // decodes as the empty value). For writes, which carry the stored bytes of those columns over unchanged

@@ -534,6 +534,24 @@ Value columnValue(const TableDef& table, size_t column, std::u16string_view lite
     }
 }
 
+const TableDef& select(const Database& db, const Statement& statement,
+                       const std::function<void(RowId, const Row&)>& row) {
+    if (statement.kind != Statement::Kind::Select) throw Error("only a SELECT statement gives rows to read");
+    const TableDef& table = db.table(statement.table);
+    std::vector<Test> tests = resolveConditions(table, statement.where);
+    // The tests read their memo columns through parts of their own, the row's values through the cursor's:
+    // testing a row and then decoding it whole are two readings of its long values.
+    Matcher matcher(db, table, tests);
+    RowCursor cursor(db, table);
+    Row values;
+    while (cursor.next()) {
+        if (!tests.empty() && !matcher.matches(cursor.bytes())) continue;
+        cursor.values(values);
+        row(cursor.id(), values);
+    }
+    return table;
+}
+
 Result execute(Database& db, const Statement& statement) {
     const TableDef& table = db.table(statement.table);
     const std::u16string tableName = table.name;
@@ -541,21 +559,11 @@ Result execute(Database& db, const Statement& statement) {
     Result result;
 
     switch (statement.kind) {
-    case Statement::Kind::Select: {
-        result.table = &table;
-        if (tests.empty()) {
-            result.rows = db.readRows(table);
-            return result;
-        }
-        // Testing a row and then decoding it whole are two passes over the rows, each reading a long value once.
-        Matcher matcher(db, table, tests);
-        LongValueParts parts;
-        db.scanRows(table, [&](RowId id, const ByteView& row) {
-            if (matcher.matches(row)) result.rows.push_back(StoredRow{id, decodeRow(table, row, db.pages(), &parts)});
-            return true;
+    case Statement::Kind::Select:
+        result.table = &select(db, statement, [&](RowId id, const Row& values) {
+            result.rows.push_back(StoredRow{id, values});
         });
         return result;
-    }
     case Statement::Kind::Insert: {
         std::vector<ColumnChange> changes = resolveAssignments(table, statement, false);
         Row row(table.columns.size());  // unnamed columns stay null; a null AutoNumber takes the next number

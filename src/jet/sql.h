@@ -11,6 +11,7 @@
 // accents significant; a null never matches.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,13 @@ struct Result {
 // Runs one statement atomically. An unknown table or column, or a value too long for its column, throws
 // jet::Error and leaves the data unchanged.
 Result execute(Database& db, const Statement& statement);
+
+// Runs a SELECT as one pass over the table's rows (a RowCursor), handing each matching row to `row` as it is
+// read, in table order: its id and values, valid during the call only. Returns the table. Throws jet::Error
+// for a statement that is not a SELECT, an unknown table or column, and on damage (after the rows before it
+// were handed over).
+const TableDef& select(const Database& db, const Statement& statement,
+                       const std::function<void(RowId, const Row&)>& row);
 
 // The value that `literal` gives column `column` of `table` in an INSERT or UPDATE: the text itself for Text
 // (at most the column's size in characters) and Memo, a decimal whole number in range for Byte, Integer and

@@ -82,6 +82,7 @@ TEST_F(ConfigDatabaseTest, ServersAddListModifyDelete) {
     addServer("5.6.7.8", "3390", "second");
     addServer("1.2.3.4", "3389", "duplicate");
     EXPECT_EQ(db_.RecordCount(), 3);
+    EXPECT_EQ(db_.ReadText("note") + " " + db_.ReadText("id"), "duplicate 3");  // the saved row, numbered
 
     // The rows survive closing the connection, in insertion order, with the Chinese note intact.
     db_.Close();

@@ -282,6 +282,82 @@ TEST(RowRead, ScansAndSingleColumnsAgreeWithWholeRows) {
     EXPECT_THROW(decodeRow(t, bad, f.db->pages()), Error);
 }
 
+// A reader's pass over a table of many pages, read from the file as it goes: the live rows in table order,
+// overflowed rows and long values (some on chains of pages) included, pages whose rows were all deleted and a
+// page freed in the middle passed over, with only a few pages held at a time. A damaged page stops the pass
+// with the error a whole read gives, after the rows before it.
+TEST(RowRead, ACursorReadsTheFilePageByPage) {
+    Fixture f;
+    std::vector<RowId> ids;
+    std::vector<std::u16string> notes;
+    f.db->statement([&] {
+        for (int i = 0; i < 1500; ++i) {
+            notes.push_back(i % 50 == 7 ? repeat(u"long note \u4e2d ", 600) : u"note " + fromUtf8(std::to_string(i)));
+            ids.push_back(f.db->insertRow(f.table(), server(u"host" + fromUtf8(std::to_string(i)), notes.back())));
+        }
+    });
+    const uint32_t emptied = ids[400].page, freed = ids[700].page, damaged = ids[1000].page;
+    std::vector<bool> live(ids.size(), true);
+    f.db->statement([&] {
+        for (size_t i = 0; i < ids.size(); ++i) {
+            if (ids[i].page != emptied && ids[i].page != freed) continue;
+            f.db->deleteRow(f.table(), ids[i]);
+            live[i] = false;
+        }
+        std::fill_n(f.db->pages().writablePage(freed), kPageSize, 0);
+    });
+    for (size_t i : {100u, 900u}) {
+        notes[i] = repeat(u"y", 1000);
+        f.update(ids[i], {{kNotes, notes[i]}, {kHost, repeat(u"\u4e2d", 100)}});
+        const uint8_t* home = f.db->pages().page(ids[i].page);
+        ASSERT_TRUE(detail::rowSlot(home, ids[i].page, ids[i].slot).pointer()) << "row " << i << " did not move";
+        ASSERT_NE(get32(home + detail::rowSlot(home, ids[i].page, ids[i].slot).start) >> 8, damaged);
+    }
+    f.expectSound();
+    std::vector<size_t> expected;  // positions in `ids` of the live rows, in table order
+    for (size_t i = 0; i < ids.size(); ++i)
+        if (live[i]) expected.push_back(i);
+    const size_t beforeDamage =
+        size_t(std::find_if(expected.begin(), expected.end(), [&](size_t i) { return ids[i].page == damaged; }) -
+               expected.begin());
+    std::vector<uint8_t> bytes = testfiles::readFile(f.path);
+    bytes[size_t(damaged) * kPageSize + 0x0C] = 0xFF;  // a row count no page can hold
+    bytes[size_t(damaged) * kPageSize + 0x0D] = 0xFF;
+    const std::string damagedPath = f.dir.file("damaged.mdb");
+    testfiles::writeFile(damagedPath, bytes);
+    f.db.reset();
+
+    for (const std::string& path : {f.path, damagedPath}) {
+        SCOPED_TRACE(path);
+        auto reader = Database::openForReading(path);
+        const TableDef& t = reader->table(u"Servers");
+        RowCursor cursor(*reader, t);
+        Row values;
+        size_t at = 0, mostHeld = 0;
+        std::string error = "(none)";
+        try {
+            for (; cursor.next(); ++at) {
+                cursor.values(values);
+                ASSERT_LT(at, expected.size());
+                EXPECT_EQ(cursor.id(), ids[expected[at]]);
+                EXPECT_EQ(std::get<std::u16string>(values[kName]), u"host" + fromUtf8(std::to_string(expected[at])));
+                EXPECT_EQ(std::get<std::u16string>(values[kNotes]), notes[expected[at]]);
+                mostHeld = std::max(mostHeld, reader->pages().pagesInMemory());
+            }
+        } catch (const Error& e) {
+            error = e.what();
+        }
+        EXPECT_LT(mostHeld, reader->pages().pageCount() / 4) << "of " << reader->pages().pageCount() << " pages";
+        if (path == f.path) {
+            EXPECT_EQ(at, expected.size()) << error;
+            continue;
+        }
+        EXPECT_EQ(at, beforeDamage);
+        EXPECT_EQ(error, "data page " + std::to_string(damaged) + " is damaged: its row count is impossible");
+        EXPECT_THROW(reader->readRows(t), Error);
+    }
+}
+
 // Text as Jet may store it: compressed runs switching to two-byte characters and back at zero bytes.
 TEST(RowRead, CompressedTextWithUnicodeRuns) {
     const uint8_t mixed[] = {0xFF, 0xFE, 'a', 'b', 0, 0x2D, 0x4E, 0x87, 0x65, 0, 'c'};
