@@ -253,7 +253,7 @@ void ServerModel::Sort(int column, bool ascending) {
 int ServerModel::RowOfServer(size_t index) const { return index < rowOf_.size() ? rowOf_[index] : -1; }
 
 bool ServerModel::SelectedServer(size_t& index) const {
-    if (!window_) return false;
+    if (!window_ || !window_->IsOpen()) return false;
     const int row = window_->ListSelectedRow(kServerList);
     if (row < 0 || static_cast<size_t>(row) >= view_.size()) return false;
     index = view_[static_cast<size_t>(row)];
@@ -262,7 +262,7 @@ bool ServerModel::SelectedServer(size_t& index) const {
 
 void ServerModel::SelectServer(size_t index) {
     const int row = RowOfServer(index);
-    if (!window_ || row < 0) return;
+    if (!window_ || row < 0 || !window_->IsOpen()) return;
     window_->SetListSelectedRow(kServerList, row);
     window_->ListShowRow(kServerList, row);
 }
@@ -304,7 +304,7 @@ void ServerModel::Refilter(size_t selected) {
 }
 
 void ServerModel::Publish(size_t selected) {
-    if (!window_) return;
+    if (!window_ || !window_->IsOpen()) return;  // a window not made yet shows the model when it is
     window_->ListSourceChanged(kServerList, selected == kNone ? -1 : RowOfServer(selected));
     if (window_->HasControl(kFilterCount)) {
         window_->SetText(kFilterCount,
@@ -314,7 +314,7 @@ void ServerModel::Publish(size_t selected) {
 
 void ServerModel::RedrawServer(size_t index) {
     const int row = RowOfServer(index);
-    if (window_ && row >= 0) window_->ListSourceRowChanged(kServerList, row);
+    if (window_ && row >= 0 && window_->IsOpen()) window_->ListSourceRowChanged(kServerList, row);
 }
 
 }  // namespace app

@@ -270,18 +270,22 @@ void Form::RefuseWithSource(int index, const char* what) const {
 
 void Form::SetListSource(const std::string& control, const ListSource* source) {
     int index = IndexOf(control, "SetListSource", {ControlKind::ListView});
-    if (!SourceOf(index)) DoListClear(index);  // the list's own rows go
+    // Before the window is made there is nothing to tell: the list takes the source's rows when it is made.
+    const bool made = IsOpen();
+    if (made && !SourceOf(index)) DoListClear(index);  // the list's own rows go
     if (source) {
         sources_[index] = source;
     } else {
         sources_.erase(index);
     }
+    if (!made) return;
     DoListSourceChanged(index);
     DoSetListSelectedRow(index, -1);
 }
 
 void Form::ListSourceChanged(const std::string& control, int selectedRow) {
     int index = IndexOf(control, "ListSourceChanged", {ControlKind::ListView});
+    if (!IsOpen()) return;  // drawn from the source when the window is made
     DoListSourceChanged(index);
     if (selectedRow != -1) CheckRow(index, selectedRow);
     DoSetListSelectedRow(index, selectedRow);
@@ -290,6 +294,7 @@ void Form::ListSourceChanged(const std::string& control, int selectedRow) {
 
 void Form::ListSourceRowChanged(const std::string& control, int row) {
     int index = IndexOf(control, "ListSourceRowChanged", {ControlKind::ListView});
+    if (!IsOpen()) return;
     CheckRow(index, row);
     DoRedrawListRow(index, row);
 }

@@ -384,6 +384,10 @@ bool Win32Form::CreateControl(int index) {
             item.iSubItem = static_cast<int>(c);
             SendMessageW(handle, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&item));
         }
+        // Rows of a source bound before the window was made.
+        if (const ListSource* source = SourceOf(index)) {
+            SendMessageW(handle, LVM_SETITEMCOUNT, static_cast<WPARAM>(source->RowCount()), LVSICF_NOSCROLL);
+        }
         break;
     }
     case ControlKind::TabControl:

@@ -406,9 +406,9 @@ TEST(OneWriter, ASecondOpenerForChangesIsRefusedAndReadersReadWhatWasCommitted) 
         EXPECT_THROW(reader->statement([] {}), Error);
         EXPECT_TRUE(exists(journal)) << "the reader removed the writer's journal";
         // A reader reads pages as it goes: until it closes, no commit may change the file under it.
-        EXPECT_FALSE(realFileSystem().openDatabase(path)->tryLock(OpenFile::kStatementLock, true));
+        EXPECT_FALSE(realFileSystem().openForReading(path)->tryLock(OpenFile::kStatementLock, true));
     }
-    EXPECT_TRUE(realFileSystem().openDatabase(path)->tryLock(OpenFile::kStatementLock, true));
+    EXPECT_TRUE(realFileSystem().openForReading(path)->tryLock(OpenFile::kStatementLock, true));
     writer.reset();
     EXPECT_EQ(hostCount(*Database::open(path)), 27u);  // free again once the writer has closed it
 }

@@ -15,7 +15,6 @@
 namespace wine_driver {
 namespace {
 
-std::string Utf8(const std::wstring& text) { return runtime::Utf16ToUtf8(std::u16string(text.begin(), text.end())); }
 
 // Runs build/win64/quillon-db.exe with `arguments` and gives its exit code (nothing when it did not end).
 std::optional<DWORD> RunTool(const std::wstring& arguments) {

@@ -16,7 +16,6 @@
 namespace wine_driver {
 namespace {
 
-std::string Utf8(const std::wstring& text) { return runtime::Utf16ToUtf8(std::u16string(text.begin(), text.end())); }
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 HWND Control(HWND window, const wchar_t* name) {

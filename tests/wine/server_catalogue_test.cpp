@@ -61,17 +61,6 @@ std::vector<std::vector<std::string>> ListRowsOf(const std::vector<Server>& serv
     return rows;
 }
 
-// The engine takes paths in UTF-8.
-std::string Utf8(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                   nullptr);
-    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                            nullptr);
-    }
-    return out;
-}
 
 // The rows of table Server in the database file at `path`, in table order.
 std::vector<Fields> ServersIn(const std::wstring& path) {

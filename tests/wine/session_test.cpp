@@ -42,7 +42,6 @@ bool InstallClient(bool there) {
                  : DeleteFileW(client.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
-std::string Utf8(const std::wstring& text) { return runtime::Utf16ToUtf8(std::u16string(text.begin(), text.end())); }
 
 int CountLines(const std::string& text) {
     int lines = 0;
@@ -58,26 +57,14 @@ protected:
                std::vector<catalogue::ServerEntry> servers = {
                    {"127.0.0.1", "3389", "admin", Gbk(L"密码\u5BC6 x"), Gbk(L"机房 一"), ""},
                    {"10.0.0.2", "22", "root", "pw", "b", ""}}) {
-        const std::wstring exe = PrepareProgramFolder(name);
-        ASSERT_FALSE(exe.empty());
-        const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
         ASSERT_TRUE(InstallClient(withClient));
-        const std::wstring database = JoinPath(folder, L"config.MDB");
-        ASSERT_TRUE(WriteFileBytes(database, catalogue::ConfigDatabaseTemplate()));
-        {
-            catalogue::ConfigDatabase db;
-            ASSERT_TRUE(db.Open(Utf8(database))) << db.LastError();
-            for (const catalogue::ServerEntry& server : servers) ASSERT_TRUE(catalogue::AddServer(db, server));
-        }
         for (const wchar_t* log : {L"mstsc-starts.log", L"mstsc-record.txt"})
             DeleteFileW(JoinPath(Environment(L"QUILLON_TEST_DIR"), log).c_str());
-        program_ = StartQuillon(exe);
-        ASSERT_TRUE(program_.Started()) << program_.Error();
-        main_ = WaitForMainWindow(program_);
-        ASSERT_NE(main_, nullptr);
-        ASSERT_TRUE(WaitUntil([&] { return GetPropW(main_, L"QuillonLoaded") != nullptr; }, kReactTimeout));
-        list_ = FindControl(main_, Gbk(L"超级列表框1"));
-        ASSERT_NE(list_, nullptr);
+        Started started = StartWithServers(name, servers);
+        ASSERT_NE(started.main, nullptr);
+        program_ = std::move(started.program);
+        main_ = started.main;
+        list_ = started.list;
     }
     void TearDown() override {
         if (HWND session = FindWindowW(nullptr, SessionTitle().c_str())) PostMessageW(session, WM_CLOSE, 0, 0);

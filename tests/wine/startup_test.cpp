@@ -16,17 +16,6 @@
 namespace wine_driver {
 namespace {
 
-// The engine takes paths in UTF-8.
-std::string Utf8(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                   nullptr);
-    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                            nullptr);
-    }
-    return out;
-}
 
 std::wstring FolderOf(const std::wstring& path) {
     return path.substr(0, path.find_last_of(L'\\'));

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "runtime/text_codec.h"
+
 namespace wine_driver {
 
 namespace fs = std::filesystem;
@@ -36,6 +38,8 @@ std::wstring Utf16(const std::string& gbk) {
     }
     return out;
 }
+
+std::string Utf8(const std::wstring& text) { return runtime::Utf16ToUtf8(std::u16string(text.begin(), text.end())); }
 
 // --- Waiting -----------------------------------------------------------------------------------------------
 

@@ -30,6 +30,7 @@ constexpr DWORD kSendTimeout = 5000;
 // --- Texts -------------------------------------------------------------------------------------------------
 std::string Gbk(const std::wstring& text);    // UTF-16 -> GBK
 std::wstring Utf16(const std::string& gbk);   // GBK -> UTF-16
+std::string Utf8(const std::wstring& text);   // UTF-16 -> UTF-8 (the form the database engine takes paths in)
 
 // --- Waiting -----------------------------------------------------------------------------------------------
 // Polls `condition` every `pollMs` until it holds (true) or `timeoutMs` has passed (false). Messages of the

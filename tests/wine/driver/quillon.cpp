@@ -2,7 +2,13 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
+
+#include "catalogue/config_database.h"
+#include "runtime/png_image.h"
+#include "runtime/text_codec.h"
 
 namespace wine_driver {
 
@@ -56,6 +62,71 @@ std::wstring PrepareProgramFolder(const std::wstring& name) {
 Process StartQuillon(const std::wstring& exe) {
     WaitUntil([] { return !InstanceMarkExists(); }, kReactTimeout);
     return Process::Start(exe);
+}
+
+std::string DaysFromNow(int days) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    FILETIME file{};
+    SystemTimeToFileTime(&now, &file);
+    ULARGE_INTEGER ticks{};
+    ticks.LowPart = file.dwLowDateTime;
+    ticks.HighPart = file.dwHighDateTime;
+    ticks.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(days) * 86400LL * 10000000LL);
+    file.dwLowDateTime = ticks.LowPart;
+    file.dwHighDateTime = ticks.HighPart;
+    SYSTEMTIME then{};
+    FileTimeToSystemTime(&file, &then);
+    return std::to_string(then.wYear) + "/" + std::to_string(then.wMonth) + "/" + std::to_string(then.wDay) + " " +
+           std::to_string(then.wHour) + ":00:00";
+}
+
+bool RowShowsColour(HWND list, int row, std::int32_t colour) {
+    const std::wstring scratch = Environment(L"QUILLON_TEST_DIR_UNIX");
+    if (scratch.empty() || !RunLinuxCommand("import -window root " + Utf8(scratch) + "/screen.png"))
+        return false;
+    const std::string png = ReadFileBytes(JoinPath(Environment(L"QUILLON_TEST_DIR"), L"screen.png")).value_or("");
+    runtime::RgbaImage screen;
+    if (!runtime::DecodePng(reinterpret_cast<const unsigned char*>(png.data()), png.size(), screen)) return false;
+    std::optional<RECT> cell = ListCellRect(list, row, 4);
+    if (!cell) return false;
+    RECT client{};
+    GetClientRect(list, &client);
+    RECT area{0, cell->top, client.right, cell->bottom};
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    const std::uint32_t wanted = 0xFF000000u | (static_cast<std::uint32_t>(colour & 0xFF) << 16) |
+                                 (static_cast<std::uint32_t>(colour & 0xFF00)) | ((colour >> 16) & 0xFF);
+    for (int y = std::max<LONG>(area.top, 0); y < std::min<LONG>(area.bottom, screen.height); ++y)
+        for (int x = std::max<LONG>(area.left, 0); x < std::min<LONG>(area.right, screen.width); ++x)
+            if (screen.At(x, y) == wanted) return true;
+    return false;
+}
+
+Started StartWithServers(const std::wstring& name, const std::vector<catalogue::ServerEntry>& servers) {
+    Started started;
+    const std::wstring exe = PrepareProgramFolder(name);
+    EXPECT_FALSE(exe.empty());
+    if (exe.empty()) return started;
+    started.folder = exe.substr(0, exe.find_last_of(L'\\'));
+    const std::wstring database = JoinPath(started.folder, L"config.MDB");
+    EXPECT_TRUE(WriteFileBytes(database, catalogue::ConfigDatabaseTemplate()));
+    {
+        catalogue::ConfigDatabase db;
+        EXPECT_TRUE(db.Open(Utf8(database))) << db.LastError();
+        for (const catalogue::ServerEntry& server : servers) EXPECT_TRUE(catalogue::AddServer(db, server)) << db.LastError();
+    }
+    started.program = StartQuillon(exe);
+    EXPECT_TRUE(started.program.Started()) << started.program.Error();
+    HWND main = WaitForMainWindow(started.program);
+    EXPECT_NE(main, nullptr);
+    if (!main || !WaitUntil([&] { return GetPropW(main, L"QuillonLoaded") != nullptr; }, kReactTimeout)) {
+        ADD_FAILURE() << "the program did not load";
+        return started;
+    }
+    started.main = main;
+    started.list = FindControl(main, Gbk(L"超级列表框1"));
+    EXPECT_NE(started.list, nullptr);
+    return started;
 }
 
 HWND WaitForMainWindow(const Process& program, DWORD timeoutMs) {

@@ -1,6 +1,11 @@
 // What the driver knows about quillon.exe itself: its single-instance mark and its main window.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalogue/server_records.h"
 #include "driver.h"
 
 namespace wine_driver {
@@ -19,6 +24,24 @@ std::wstring PrepareProgramFolder(const std::wstring& name);
 // Starts quillon.exe after waiting (up to kReactTimeout) for an earlier copy's mark to be gone, so that a
 // copy left over from a previous step cannot turn this start into a "second start".
 Process StartQuillon(const std::wstring& exe);
+
+// quillon.exe started from a fresh folder QUILLON_TEST_DIR\<name>, beside a new config.MDB holding `servers`,
+// and loaded (its start-up loader done): the process, its main window and server list. A gtest failure, and
+// no main window, when any of it fails.
+struct Started {
+    Process program;
+    HWND main = nullptr;
+    HWND list = nullptr;
+    std::wstring folder;
+};
+Started StartWithServers(const std::wstring& name, const std::vector<catalogue::ServerEntry>& servers);
+
+// The date `days` from today at the current hour, in the editor's form ("2026/12/8 14:00:00").
+std::string DaysFromNow(int days);
+
+// Whether the screen shows a pixel of `colour` (0x00BBGGRR, as the list's rows are drawn) inside list row
+// `row` of `list`, read from a screenshot of the whole display taken now (into QUILLON_TEST_DIR).
+bool RowShowsColour(HWND list, int row, std::int32_t colour);
 
 // The program's visible main window, waiting up to `timeoutMs`.
 HWND WaitForMainWindow(const Process& program, DWORD timeoutMs = kStartTimeout);
