@@ -26,7 +26,9 @@
 #include "app/server_catalogue.h"
 #include "app/server_expiry.h"
 #include "app/startup_loader.h"
+#include "catalogue/config_check.h"
 #include "catalogue/config_database.h"
+#include "catalogue/server_records.h"
 #include "profile/connection_profile.h"
 #include "profile/display_sizes.h"
 #include "profile/settings_window.h"
@@ -340,6 +342,21 @@ void OnMainWindowCreated() {
         MessageBoxW(mainWindow,
                     runtime::GbkToWide("config.MDB 旁的日志文件与数据库文件不符，已改名保存，数据库文件未作改动。\n\n" + note).c_str(),
                     runtime::GbkToWide("警告：").c_str(), MB_OK | MB_ICONWARNING);
+    }
+
+    // A file that is not the program's configuration database (made by something else, or without the
+    // program's tables and columns) is said at once, naming what it lacks, and left as it is.
+    std::vector<catalogue::MissingPart> missing;
+    {
+        std::lock_guard<std::mutex> lock(state.DatabaseLock);
+        missing = catalogue::FindMissingParts(state.Database,
+                                              {catalogue::ServerTableNeeds(), profile::ProfileTableNeeds()});
+    }
+    if (!missing.empty()) {
+        MessageBoxW(mainWindow, runtime::GbkToWide(catalogue::ForeignDatabaseMessage(missing)).c_str(),
+                    runtime::GbkToWide("警告：").c_str(), MB_OK | MB_ICONWARNING);
+        closeDatabase();
+        std::exit(0);
     }
 
     HANDLE loader = CreateThread(nullptr, 0, &StartupLoaderThread, nullptr, 0, nullptr);

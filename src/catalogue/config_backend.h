@@ -6,7 +6,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace catalogue {
 
@@ -36,6 +38,10 @@ public:
 
     // Runs one statement on the connection.
     virtual void execute(const std::u16string& statement) = 0;
+
+    // The column names of `table` (compared without regard to case) in the table's order; nothing when the
+    // database has no such table. Leaves the open result as it is.
+    virtual std::optional<std::vector<std::u16string>> tableColumns(const std::u16string& table) const = 0;
 
     // What opening did that the person should know (a journal set aside), in one English line; empty when
     // nothing.

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace catalogue {
 
@@ -50,6 +51,10 @@ public:
     bool NextRow();
     void Close();
     bool Execute(const std::string& statement);
+    // Whether the database has table `table` (compared without regard to case), with its column names in
+    // `columns` in the table's order. False also when it cannot say: LastError() is then set (it is empty
+    // when the table is simply not there). The open result stays as it is.
+    bool TableColumns(const std::string& table, std::vector<std::string>& columns);
     void CloseConnection();
 
     // The message of the last failure (English, from the engine), empty after a success.

@@ -149,6 +149,12 @@ std::string ColumnLimitMessage(const ServerEntry& entry) {
     return "";
 }
 
+TableNeeds ServerTableNeeds() {
+    TableNeeds needs{.table = "Server"};
+    for (const Column& column : kColumns) needs.columns.push_back(column.name);
+    return needs;
+}
+
 bool LoadServers(ConfigDatabase& db, std::vector<ServerEntry>& out) {
     if (!db.OpenTable("Server")) return false;
     const int count = db.RecordCount();
