@@ -83,9 +83,10 @@ std::vector<std::uint8_t> ProgramIconFile() {
     return bytes ? std::vector<std::uint8_t>(bytes, bytes + SizeofResource(nullptr, found)) : std::vector<std::uint8_t>{};
 }
 
+// Kept: the handler is bound whatever the shell says, and the icon is added again until the shell takes it.
 void AddTrayIconAndHandler() {
-    if (trayIcon && trayIcon->Add(reinterpret_cast<HWND>(ui::MainWindowHandle()), ProgramIconFile(), "Quillon"))
-        trayIcon->BindEvents(&HandleTrayEvent);
+    if (trayIcon)
+        trayIcon->Keep(reinterpret_cast<HWND>(ui::MainWindowHandle()), ProgramIconFile(), "Quillon", &HandleTrayEvent);
 }
 
 void RemoveTrayIcon() {
@@ -281,24 +282,8 @@ static HWND RunningCopyMainWindow() {
 }
 
 // Shows the running copy's main window in front and ends this copy.
-//
-// The Z order is set here, by SetWindowPos with HWND_TOP, and not left to the activation. Activating
-// another process's window only asks that window's thread to do it, and the window comes up in the Z order
-// when that thread gets round to it, which may be well after this copy has ended: the thread is busy
-// painting the controls of the window it has just shown (with MainWindow's full set of controls the raise
-// came too late, with the bare frame it was quick enough to go unnoticed). SetWindowPos on another
-// thread's window returns once that thread has done it. HWND_NOTOPMOST, used before, does not move a window
-// that is not topmost, so it never raised the window either. The showing SetWindowPos is left to activate
-// the window (run by the window's own thread, it makes it the foreground window; under Wine the
-// SetActiveWindow of BringWindowToFront alone did not).
 [[noreturn]] static void ActivateRunningCopyAndExit() {
-    HWND window = RunningCopyMainWindow();
-    session::WindowHandle other = reinterpret_cast<session::WindowHandle>(window);
-    constexpr UINT kRaiseOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
-    if (!IsWindowVisible(window)) SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
-    if (session::IsIconic(other)) session::OpenIcon(other);
-    session::BringWindowToFront(other);
-    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, kRaiseOnly);
+    session::ShowWindowInFront(reinterpret_cast<session::WindowHandle>(RunningCopyMainWindow()));
     std::exit(0);
 }
 
@@ -376,12 +361,7 @@ void ToggleMainWindow() {
         ShowWindow(window, SW_HIDE);
         return;
     }
-    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
-    ShowWindow(window, SW_SHOW);
-    session::SetWindowZOrder(reinterpret_cast<session::WindowHandle>(window), true);
-    session::DelayWithMessages(200);
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    session::ShowWindowInFront(reinterpret_cast<session::WindowHandle>(window));
 }
 
 // Minimising the main window hides it into the notification area.
@@ -424,15 +404,14 @@ void HandleTrayEvent(int code) {
         break;
     }
     case NIN_BALLOONUSERCLICK:
-        // The expiry reminder: the main window in front, the servers due first in the list.
-        if (!IsWindowVisible(window)) ToggleMainWindow();
-        session::SetWindowZOrder(reinterpret_cast<session::WindowHandle>(window), false);
-        if (mainForm) ShowDueServers(*mainForm, LocalNow());
+        // The expiry reminder: the main window in front, the servers due first in the list. While a modal window
+        // of the program is open (the main window is disabled then) the list stays as it is: the editor, a
+        // dialog or a question works on what the list showed when it opened.
+        session::ShowWindowInFront(reinterpret_cast<session::WindowHandle>(window));
+        if (mainForm && IsWindowEnabled(window)) ShowDueServers(*mainForm, LocalNow());
         break;
     case tray::kShellRestarted:
-        RemoveTrayIcon();
-        session::ProcessPendingMessages();
-        AddTrayIconAndHandler();
+        // The icon is in the new shell already (TrayIcon::Keep); icons of programs that ended meanwhile go.
         if (trayIcon) trayIcon->SweepDeadIcons(false);
         break;
     default: break;
