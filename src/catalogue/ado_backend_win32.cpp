@@ -19,12 +19,12 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
-#include <utility>
 #include <initializer_list>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/config_backend.h"
@@ -348,7 +348,7 @@ public:
         call(connection_.get(), L"Execute", {&text});
     }
 
-    // From the provider's schema of columns (every table's), the rows of this table by their position.
+    // The provider's schema of columns (every table's): the rows of this table, by their position.
     std::optional<std::vector<std::u16string>> tableColumns(const std::u16string& table) const override {
         joinComApartment();
         Var kind(adSchemaColumns);

@@ -52,11 +52,6 @@ void ShowWindowInFront(WindowHandle window);
 // the class and title given; an empty text matches any.
 WindowHandle FindWindowByTitle(WindowHandle parent, WindowHandle after, const std::string& classText,
                                const std::string& titleText);
-bool IsIconic(WindowHandle window);
-bool OpenIcon(WindowHandle window);
-// Activates `window` from this thread by attaching to its thread's input for the call. Returns the window
-// that was active before (0 when none or on failure).
-WindowHandle BringWindowToFront(WindowHandle window);
 // The id of the first running process whose executable file name is `exeName` (compared by SameExeName),
 // 0 when none.
 ProcessId FindProcessIdByName(const std::string& exeName);

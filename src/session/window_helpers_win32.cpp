@@ -36,6 +36,15 @@ bool handlePendingMessages() {
     return true;
 }
 
+// Activates `window` from this thread by attaching to its thread's input for the call.
+void activateFromThisThread(HWND window) {
+    DWORD current = GetCurrentThreadId();
+    DWORD owner = GetWindowThreadProcessId(window, nullptr);
+    AttachThreadInput(current, owner, TRUE);
+    SetActiveWindow(window);
+    AttachThreadInput(current, owner, FALSE);
+}
+
 }  // namespace
 
 void ProcessPendingMessages() { handlePendingMessages(); }
@@ -68,7 +77,7 @@ bool DelayWithMessages(std::uint32_t milliseconds) {
 // thread's window returns once that thread has done it. HWND_NOTOPMOST does not move a window that is not
 // topmost, so it never raises a window. The showing SetWindowPos is left to activate a hidden window (run by
 // the window's own thread, it makes it the foreground window; under Wine the SetActiveWindow of
-// BringWindowToFront alone did not). SetForegroundWindow gives the window the keyboard where the system
+// activateFromThisThread alone did not). SetForegroundWindow gives the window the keyboard where the system
 // allows it: the caller is the foreground program (the person just acted in it), or the shell allowed the
 // icon's program after a click on its icon or balloon.
 void ShowWindowInFront(WindowHandle window) {
@@ -76,13 +85,13 @@ void ShowWindowInFront(WindowHandle window) {
     if (!IsWindow(target)) return;
     constexpr UINT kKeepPlace = SWP_NOSIZE | SWP_NOMOVE;
     if (!IsWindowVisible(target)) SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, kKeepPlace | SWP_SHOWWINDOW);
-    if (::IsIconic(target)) ::OpenIcon(target);
+    if (IsIconic(target)) OpenIcon(target);
     HWND active = target;
     if (!IsWindowEnabled(target)) {
         HWND popup = GetLastActivePopup(target);
         if (popup && IsWindowVisible(popup)) active = popup;
     }
-    BringWindowToFront(handleOf(active));
+    activateFromThisThread(active);
     SetForegroundWindow(active);
     SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, kKeepPlace | SWP_NOACTIVATE);
     if (active != target) SetWindowPos(active, HWND_TOP, 0, 0, 0, 0, kKeepPlace | SWP_NOACTIVATE);
@@ -91,19 +100,6 @@ void ShowWindowInFront(WindowHandle window) {
 WindowHandle FindWindowByTitle(WindowHandle parent, WindowHandle after, const std::string& classText,
                                const std::string& titleText) {
     return handleOf(FindWindowExA(hwnd(parent), hwnd(after), textOrNull(classText), textOrNull(titleText)));
-}
-
-bool IsIconic(WindowHandle window) { return ::IsIconic(hwnd(window)) != FALSE; }
-
-bool OpenIcon(WindowHandle window) { return ::OpenIcon(hwnd(window)) != FALSE; }
-
-WindowHandle BringWindowToFront(WindowHandle window) {
-    DWORD current = GetCurrentThreadId();
-    DWORD owner = GetWindowThreadProcessId(hwnd(window), nullptr);
-    AttachThreadInput(current, owner, TRUE);
-    HWND previous = SetActiveWindow(hwnd(window));
-    AttachThreadInput(current, owner, FALSE);
-    return handleOf(previous);
 }
 
 ProcessId FindOtherProcessIdByName(const std::string& exeName, ProcessId skip) {
