@@ -26,7 +26,9 @@
 #include "app/server_catalogue.h"
 #include "app/server_expiry.h"
 #include "app/startup_loader.h"
+#include "catalogue/config_check.h"
 #include "catalogue/config_database.h"
+#include "catalogue/server_records.h"
 #include "profile/connection_profile.h"
 #include "profile/display_sizes.h"
 #include "profile/settings_window.h"
@@ -81,9 +83,10 @@ std::vector<std::uint8_t> ProgramIconFile() {
     return bytes ? std::vector<std::uint8_t>(bytes, bytes + SizeofResource(nullptr, found)) : std::vector<std::uint8_t>{};
 }
 
+// Kept: the handler is bound whatever the shell says, and the icon is added again until the shell takes it.
 void AddTrayIconAndHandler() {
-    if (trayIcon && trayIcon->Add(reinterpret_cast<HWND>(ui::MainWindowHandle()), ProgramIconFile(), "Quillon"))
-        trayIcon->BindEvents(&HandleTrayEvent);
+    if (trayIcon)
+        trayIcon->Keep(reinterpret_cast<HWND>(ui::MainWindowHandle()), ProgramIconFile(), "Quillon", &HandleTrayEvent);
 }
 
 void RemoveTrayIcon() {
@@ -292,24 +295,8 @@ static HWND RunningCopyMainWindow() {
 }
 
 // Shows the running copy's main window in front and ends this copy.
-//
-// The Z order is set here, by SetWindowPos with HWND_TOP, and not left to the activation. Activating
-// another process's window only asks that window's thread to do it, and the window comes up in the Z order
-// when that thread gets round to it, which may be well after this copy has ended: the thread is busy
-// painting the controls of the window it has just shown (with MainWindow's full set of controls the raise
-// came too late, with the bare frame it was quick enough to go unnoticed). SetWindowPos on another
-// thread's window returns once that thread has done it. HWND_NOTOPMOST, used before, does not move a window
-// that is not topmost, so it never raised the window either. The showing SetWindowPos is left to activate
-// the window (run by the window's own thread, it makes it the foreground window; under Wine the
-// SetActiveWindow of BringWindowToFront alone did not).
 [[noreturn]] static void ActivateRunningCopyAndExit() {
-    HWND window = RunningCopyMainWindow();
-    session::WindowHandle other = reinterpret_cast<session::WindowHandle>(window);
-    constexpr UINT kRaiseOnly = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
-    if (!IsWindowVisible(window)) SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
-    if (session::IsIconic(other)) session::OpenIcon(other);
-    session::BringWindowToFront(other);
-    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, kRaiseOnly);
+    session::ShowWindowInFront(reinterpret_cast<session::WindowHandle>(RunningCopyMainWindow()));
     std::exit(0);
 }
 
@@ -354,6 +341,21 @@ void OnMainWindowCreated() {
                     runtime::GbkToWide("警告：").c_str(), MB_OK | MB_ICONWARNING);
     }
 
+    // A file that is not the program's configuration database (made by something else, or without the
+    // program's tables and columns) is said at once, naming what it lacks, and left as it is.
+    std::vector<catalogue::MissingPart> missing;
+    {
+        std::lock_guard<std::mutex> lock(state.DatabaseLock);
+        missing = catalogue::FindMissingParts(state.Database,
+                                              {catalogue::ServerTableNeeds(), profile::ProfileTableNeeds()});
+    }
+    if (!missing.empty()) {
+        MessageBoxW(mainWindow, runtime::GbkToWide(catalogue::ForeignDatabaseMessage(missing)).c_str(),
+                    runtime::GbkToWide("警告：").c_str(), MB_OK | MB_ICONWARNING);
+        closeDatabase();
+        std::exit(0);
+    }
+
     // Until the loader has put the stored profile in, nothing may save it or connect with it.
     mainForm->SetEnabled(profile::kSaveButton, false);
     mainForm->SetEnabled(session::kConnectButton, false);
@@ -374,12 +376,7 @@ void ToggleMainWindow() {
         ShowWindow(window, SW_HIDE);
         return;
     }
-    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
-    ShowWindow(window, SW_SHOW);
-    session::SetWindowZOrder(reinterpret_cast<session::WindowHandle>(window), true);
-    session::DelayWithMessages(200);
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    session::ShowWindowInFront(reinterpret_cast<session::WindowHandle>(window));
 }
 
 // Minimising the main window hides it into the notification area.
@@ -422,15 +419,14 @@ void HandleTrayEvent(int code) {
         break;
     }
     case NIN_BALLOONUSERCLICK:
-        // The expiry reminder: the main window in front, the servers due first in the list.
-        if (!IsWindowVisible(window)) ToggleMainWindow();
-        session::SetWindowZOrder(reinterpret_cast<session::WindowHandle>(window), false);
-        if (mainForm) Catalogue().ShowDueServers(*mainForm);
+        // The expiry reminder: the main window in front, the servers due first in the list. While a modal window
+        // of the program is open (the main window is disabled then) the list stays as it is: the editor, a
+        // dialog or a question works on what the list showed when it opened.
+        session::ShowWindowInFront(reinterpret_cast<session::WindowHandle>(window));
+        if (mainForm && IsWindowEnabled(window)) Catalogue().ShowDueServers(*mainForm);
         break;
     case tray::kShellRestarted:
-        RemoveTrayIcon();
-        session::ProcessPendingMessages();
-        AddTrayIconAndHandler();
+        // The icon is in the new shell already (TrayIcon::Keep); icons of programs that ended meanwhile go.
         if (trayIcon) trayIcon->SweepDeadIcons(false);
         break;
     default: break;

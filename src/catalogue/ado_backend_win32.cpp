@@ -17,12 +17,15 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <initializer_list>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/config_backend.h"
@@ -42,6 +45,7 @@ constexpr long adCmdTable = 2;
 constexpr long adEditNone = 0;
 constexpr long adEditAdd = 2;
 constexpr long adStateOpen = 1;
+constexpr long adSchemaColumns = 4;
 
 // The providers tried, in this order.
 constexpr const wchar_t* kProviders[] = {L"Microsoft.Jet.OLEDB.4.0", L"Microsoft.ACE.OLEDB.16.0",
@@ -369,6 +373,31 @@ public:
             throw;
         }
         closeResult();
+
+    // The provider's schema of columns (every table's): the rows of this table, by their position.
+    std::optional<std::vector<std::u16string>> tableColumns(const std::u16string& table) const override {
+        joinComApartment();
+        Var kind(adSchemaColumns);
+        Object schema = getObject(connection_.get(), L"OpenSchema", {&kind});
+        std::vector<std::pair<long, std::u16string>> columns;
+        while (getLong(schema.get(), L"EOF") == 0) {
+            Var owner = get(field(schema.get(), u"TABLE_NAME").get(), L"Value");
+            if (lstrcmpiW(wide(textOf(owner.v)), wide(table)) == 0) {
+                Var position = get(field(schema.get(), u"ORDINAL_POSITION").get(), L"Value");
+                Var name = get(field(schema.get(), u"COLUMN_NAME").get(), L"Value");
+                Var number;
+                const long place = SUCCEEDED(VariantChangeType(&number.v, &position.v, 0, VT_I4)) ? number.v.lVal : 0;
+                columns.emplace_back(place, textOf(name.v));
+            }
+            call(schema.get(), L"MoveNext");
+        }
+        call(schema.get(), L"Close");
+        if (columns.empty()) return std::nullopt;
+        std::stable_sort(columns.begin(), columns.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<std::u16string> names;
+        for (auto& column : columns) names.push_back(std::move(column.second));
+        return names;
     }
 
 private:

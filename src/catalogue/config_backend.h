@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,10 @@ public:
     // (before any row) and on a failure while reading (after the rows before it were handed over).
     virtual void scanTable(const std::u16string& table, const std::vector<std::u16string>& columns,
                            const std::function<void(const std::vector<std::u16string>& values)>& row) = 0;
+
+    // The column names of `table` (compared without regard to case) in the table's order; nothing when the
+    // database has no such table. Leaves the open result as it is.
+    virtual std::optional<std::vector<std::u16string>> tableColumns(const std::u16string& table) const = 0;
 
     // What opening did that the person should know (a journal set aside), in one English line; empty when
     // nothing.

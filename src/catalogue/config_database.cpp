@@ -179,6 +179,18 @@ bool ConfigDatabase::ScanTable(const std::string& table, const std::vector<std::
     });
 }
 
+bool ConfigDatabase::TableColumns(const std::string& table, std::vector<std::string>& columns) {
+    columns.clear();
+    bool found = false;
+    const bool answered = guarded(backend_.get(), lastError_, [&](ConfigDatabaseBackend& b) {
+        std::optional<std::vector<std::u16string>> names = b.tableColumns(runtime::GbkToUtf16(table));
+        found = names.has_value();
+        if (found)
+            for (const std::u16string& name : *names) columns.push_back(runtime::Utf16ToGbk(name));
+    });
+    return answered && found;
+}
+
 void ConfigDatabase::CloseConnection() {
     try {
         if (backend_) backend_->closeResult();

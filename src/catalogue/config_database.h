@@ -52,6 +52,10 @@ public:
     bool NextRow();
     void Close();
     bool Execute(const std::string& statement);
+    // Whether the database has table `table` (compared without regard to case), with its column names in
+    // `columns` in the table's order. False also when it cannot say: LastError() is then set (it is empty
+    // when the table is simply not there). The open result stays as it is.
+    bool TableColumns(const std::string& table, std::vector<std::string>& columns);
     void CloseConnection();
 
     // One pass over the rows of `table` in table order, without keeping them (memory does not grow with the

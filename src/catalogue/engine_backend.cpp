@@ -154,6 +154,14 @@ public:
 
     std::string openingNote() const override { return db_->openingNote(); }
 
+    std::optional<std::vector<std::u16string>> tableColumns(const std::u16string& table) const override {
+        const jet::TableDef* def = db_->findTable(table);
+        if (!def) return std::nullopt;
+        std::vector<std::u16string> names;
+        for (const jet::Column& column : def->columns) names.push_back(column.name);
+        return names;
+    }
+
 private:
     struct Snapshot {
         std::u16string table;

@@ -146,6 +146,12 @@ std::string ColumnLimitMessage(const ServerEntry& entry) {
     return "";
 }
 
+TableNeeds ServerTableNeeds() {
+    TableNeeds needs{.table = "Server"};
+    for (const Column& column : kColumns) needs.columns.push_back(column.name);
+    return needs;
+}
+
 bool LoadServers(ConfigDatabase& db, const std::function<void(ServerEntry&&)>& each) {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> list;

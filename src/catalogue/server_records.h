@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/config_check.h"
 #include "catalogue/config_database.h"
 
 namespace catalogue {
@@ -58,6 +59,9 @@ std::string MissingFieldMessage(const ServerEntry& entry);
 // The editor's message for the first field longer than its column (ip 20, port 10, user 20, password 20,
 // note 255, dqsj 20 characters, counted in UTF-16 units as the database counts them), or "" when all fit.
 std::string ColumnLimitMessage(const ServerEntry& entry);
+
+// What the program needs of table Server: the six columns it reads and writes.
+TableNeeds ServerTableNeeds();
 
 // The database operations. Each returns false on any failure, and db.LastError() then says why.
 

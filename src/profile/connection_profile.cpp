@@ -111,6 +111,12 @@ const std::vector<ProfileField>& ProfileFields() {
     return fields;
 }
 
+catalogue::TableNeeds ProfileTableNeeds() {
+    catalogue::TableNeeds needs{.table = "config", .keyColumn = "id", .keyValue = "1"};
+    for (const ProfileField& field : ProfileFields()) needs.columns.push_back(field.column);
+    return needs;
+}
+
 bool ReadStoredProfile(catalogue::ConfigDatabase& database, std::map<std::string, std::string>& stored) {
     stored.clear();
     if (!database.OpenTable("config")) return false;
@@ -216,7 +222,7 @@ void SaveConnectionProfile(Form& mainWindow, ProfileState& state, const SaveServ
         if (!saved) why = database.LastError();
     }
     if (!saved) {
-        say("设置保存失败..." + (why.empty() ? std::string() : "\n\n" + why), runtime::MessageIcon::Error);
+        say("设置保存失败..." + (why.empty() ? std::string() : "\n\n数据库的说明：" + why), runtime::MessageIcon::Error);
         return;
     }
     say("保存成功...", runtime::MessageIcon::Information);

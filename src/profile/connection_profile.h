@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/config_check.h"
 #include "catalogue/loader_context.h"
 #include "catalogue/config_database.h"
 #include "profile/profile_state.h"
@@ -47,6 +48,9 @@ struct ProfileField {
 
 // Every column of the row, in the order of the save statements.
 const std::vector<ProfileField>& ProfileFields();
+
+// What the program needs of table config: every column of ProfileFields() and the row whose id is "1".
+catalogue::TableNeeds ProfileTableNeeds();
 
 // The main-window controls the profile uses.
 inline constexpr char kSizeSlider[] = "滑块条1";

@@ -156,11 +156,8 @@ void ReleaseClient(ClientToken client) { CloseHandle(reinterpret_cast<HANDLE>(cl
 
 std::uint64_t Milliseconds() { return GetTickCount64(); }
 
-// The session window whose whole title is `title`: restored when minimised, then above the other windows.
-void ActivateSessionWindow(const std::string& title) {
-    OpenIcon(FindWindowByTitle(0, 0, "", title));
-    SetWindowZOrder(FindWindowByTitle(0, 0, "", title), false);
-}
+// The session window whose whole title is `title`, in front of the other windows.
+void ActivateSessionWindow(const std::string& title) { ShowWindowInFront(FindWindowByTitle(0, 0, "", title)); }
 
 }  // namespace
 

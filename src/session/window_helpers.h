@@ -43,18 +43,15 @@ bool SameExeName(const std::string& a, const std::string& b);
 void ProcessPendingMessages();
 // Waits `milliseconds` while still handling the thread's messages. Always true.
 bool DelayWithMessages(std::uint32_t milliseconds);
-// Puts `window` above (topmost) or among (not topmost) the other windows and shows it, keeping its place
-// and size.
-void SetWindowZOrder(WindowHandle window, bool topmost);
+// Shows `window` in front of the other windows and activates it, from any thread or process, keeping its place
+// and size: shown when hidden, restored when minimised, never left topmost. A window disabled by a modal
+// window of its own comes with that window on top, which takes the activation. Nothing when `window` is not a
+// window.
+void ShowWindowInFront(WindowHandle window);
 // FindWindowExA: the next window after `after` among the children of `parent` (0: top-level windows) with
 // the class and title given; an empty text matches any.
 WindowHandle FindWindowByTitle(WindowHandle parent, WindowHandle after, const std::string& classText,
                                const std::string& titleText);
-bool IsIconic(WindowHandle window);
-bool OpenIcon(WindowHandle window);
-// Activates `window` from this thread by attaching to its thread's input for the call. Returns the window
-// that was active before (0 when none or on failure).
-WindowHandle BringWindowToFront(WindowHandle window);
 // The id of the first running process whose executable file name is `exeName` (compared by SameExeName),
 // 0 when none.
 ProcessId FindProcessIdByName(const std::string& exeName);

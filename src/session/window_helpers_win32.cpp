@@ -36,6 +36,15 @@ bool handlePendingMessages() {
     return true;
 }
 
+// Activates `window` from this thread by attaching to its thread's input for the call.
+void activateFromThisThread(HWND window) {
+    DWORD current = GetCurrentThreadId();
+    DWORD owner = GetWindowThreadProcessId(window, nullptr);
+    AttachThreadInput(current, owner, TRUE);
+    SetActiveWindow(window);
+    AttachThreadInput(current, owner, FALSE);
+}
+
 }  // namespace
 
 void ProcessPendingMessages() { handlePendingMessages(); }
@@ -61,27 +70,36 @@ bool DelayWithMessages(std::uint32_t milliseconds) {
     }
 }
 
-void SetWindowZOrder(WindowHandle window, bool topmost) {
-    SetWindowPos(hwnd(window), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+// The Z order is set here, by SetWindowPos with HWND_TOP, and not left to the activation. Activating another
+// thread's window only asks that window's thread to do it, and the window comes up in the Z order when that
+// thread gets round to it, which may be well after the caller has gone on (or ended, as a second start does):
+// the thread may be busy painting the controls of the window it has just shown. SetWindowPos on another
+// thread's window returns once that thread has done it. HWND_NOTOPMOST does not move a window that is not
+// topmost, so it never raises a window. The showing SetWindowPos is left to activate a hidden window (run by
+// the window's own thread, it makes it the foreground window; under Wine the SetActiveWindow of
+// activateFromThisThread alone did not). SetForegroundWindow gives the window the keyboard where the system
+// allows it: the caller is the foreground program (the person just acted in it), or the shell allowed the
+// icon's program after a click on its icon or balloon.
+void ShowWindowInFront(WindowHandle window) {
+    HWND target = hwnd(window);
+    if (!IsWindow(target)) return;
+    constexpr UINT kKeepPlace = SWP_NOSIZE | SWP_NOMOVE;
+    if (!IsWindowVisible(target)) SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, kKeepPlace | SWP_SHOWWINDOW);
+    if (IsIconic(target)) OpenIcon(target);
+    HWND active = target;
+    if (!IsWindowEnabled(target)) {
+        HWND popup = GetLastActivePopup(target);
+        if (popup && IsWindowVisible(popup)) active = popup;
+    }
+    activateFromThisThread(active);
+    SetForegroundWindow(active);
+    SetWindowPos(target, HWND_TOP, 0, 0, 0, 0, kKeepPlace | SWP_NOACTIVATE);
+    if (active != target) SetWindowPos(active, HWND_TOP, 0, 0, 0, 0, kKeepPlace | SWP_NOACTIVATE);
 }
 
 WindowHandle FindWindowByTitle(WindowHandle parent, WindowHandle after, const std::string& classText,
                                const std::string& titleText) {
     return handleOf(FindWindowExA(hwnd(parent), hwnd(after), textOrNull(classText), textOrNull(titleText)));
-}
-
-bool IsIconic(WindowHandle window) { return ::IsIconic(hwnd(window)) != FALSE; }
-
-bool OpenIcon(WindowHandle window) { return ::OpenIcon(hwnd(window)) != FALSE; }
-
-WindowHandle BringWindowToFront(WindowHandle window) {
-    DWORD current = GetCurrentThreadId();
-    DWORD owner = GetWindowThreadProcessId(hwnd(window), nullptr);
-    AttachThreadInput(current, owner, TRUE);
-    HWND previous = SetActiveWindow(hwnd(window));
-    AttachThreadInput(current, owner, FALSE);
-    return handleOf(previous);
 }
 
 ProcessId FindOtherProcessIdByName(const std::string& exeName, ProcessId skip) {

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -52,6 +53,8 @@ std::string TrayWindow() {
 }
 
 TEST(TrayIconTest, TheRecordTheShellGetsAndTheEventsTheWindowDelivers) {
+    // The pointer away from where the icon will show (an earlier run left it there): no mouse events.
+    ASSERT_TRUE(RunLinuxCommand("xdotool mousemove 1279 1023").has_value());
     HWND window = PlainWindow();
     ASSERT_NE(window, nullptr);
     tray::TrayIcon icon;
@@ -100,11 +103,21 @@ TEST(TrayIconTest, TheRecordTheShellGetsAndTheEventsTheWindowDelivers) {
 }
 
 // A real click (button 1 left, 3 right), or only the pointer moved there (0), on the first icon of the
-// notification area, which Wine draws below the area's caption.
+// notification area, which Wine draws below the area's caption. The pointer moves twice on the icon, as a
+// hand's does: Wine's area shows the tip only after a move that starts on the icon.
 void OnTheIcon(const std::string& tray, int button) {
-    std::string command = "xdotool mousemove --window " + tray + " 12 35";
-    if (button) command += " click " + std::to_string(button);
+    std::string command = "xdotool mousemove --window " + tray + " 10 33 mousemove --window " + tray + " 12 35";
+    if (button) command = "xdotool mousemove --window " + tray + " 12 35 click " + std::to_string(button);
     ASSERT_TRUE(RunLinuxCommand(command).has_value());
+}
+
+// Wine's notification area is a window of its own: it shows tips only while it is the active window, and a
+// click on an icon activates it, so a click while the program's window is active takes the focus from the
+// menu the program opens. A person's first click on the area's caption (and the program's window left
+// behind) settles that before the click that counts.
+void ActivateArea(const std::string& tray, HWND main) {
+    ASSERT_TRUE(RunLinuxCommand("xdotool mousemove --window " + tray + " 60 10 click 1").has_value());
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() != main; }, kReactTimeout));
 }
 
 BOOL CALLBACK AddTooltipText(HWND window, LPARAM list) {
@@ -134,6 +147,7 @@ TEST(ProgramTrayIcon, AsAPersonUsesIt) {
     ASSERT_TRUE(WaitUntil([&] { return !(tray = TrayWindow()).empty(); }, kReactTimeout)) << "no notification area";
 
     // The tip, as the shell shows it when the pointer rests on the icon.
+    ActivateArea(tray, main);
     OnTheIcon(tray, 0);
     EXPECT_TRUE(WaitUntil([&] {
         for (const std::string& text : ShownTooltips())
@@ -152,11 +166,11 @@ TEST(ProgramTrayIcon, AsAPersonUsesIt) {
     // The shell restarted: the program adds its icon again, and it still answers.
     SendMessageTimeoutW(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, kReactTimeout, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return !(tray = TrayWindow()).empty(); }, kReactTimeout));
-    Pause(500);
     OnTheIcon(tray, 1);
-    EXPECT_TRUE(WaitUntil([&] { return IsShown(main); }, kReactTimeout)) << "the icon did not answer after the restart";
-
+    EXPECT_TRUE(WaitUntil([&] { return IsShown(main) && GetForegroundWindow() == main; }, kReactTimeout))
+        << "the icon did not answer after the restart";
     // The right button: the menu "退"; "退出" ends the program and leaves no icon.
+    ActivateArea(tray, main);
     OnTheIcon(tray, 3);
     HWND menu = WaitForPopupMenu(program.Id());
     ASSERT_NE(menu, nullptr) << "no menu on the right button";
@@ -164,6 +178,63 @@ TEST(ProgramTrayIcon, AsAPersonUsesIt) {
     ASSERT_TRUE(program.WaitForExit(kReactTimeout)) << "退出 did not end the program";
     EXPECT_EQ(program.ExitCode(), 0u);
     EXPECT_TRUE(WaitUntil([] { return TrayWindow().empty(); }, kReactTimeout)) << "an icon was left behind";
+}
+
+// A stand-in for the notification area in this test's process: a window of the shell's class, which Wine's
+// Shell_NotifyIcon hands each call as WM_COPYDATA (NIM_ADD ... in dwData, the icon's window in wParam) and
+// whose answer is the call's result. It holds icons by their window, as a shell does.
+std::vector<HWND> areaIcons;
+
+LRESULT CALLBACK AreaProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_COPYDATA) return DefWindowProcW(window, message, wParam, lParam);
+    const auto held = std::find(areaIcons.begin(), areaIcons.end(), reinterpret_cast<HWND>(wParam));
+    const bool wasHeld = held != areaIcons.end();
+    const ULONG_PTR call = reinterpret_cast<const COPYDATASTRUCT*>(lParam)->dwData;
+    if (call == NIM_ADD && !wasHeld) areaIcons.push_back(reinterpret_cast<HWND>(wParam));
+    if (call == NIM_DELETE && wasHeld) areaIcons.erase(held);
+    return call == NIM_ADD ? !wasHeld : wasHeld;
+}
+
+HWND StartArea() {
+    WNDCLASSW areaClass{};
+    areaClass.lpfnWndProc = AreaProcedure;
+    areaClass.lpszClassName = L"Shell_TrayWnd";
+    RegisterClassW(&areaClass);  // once; later calls find it there
+    areaIcons.clear();
+    return CreateWindowW(L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+}
+
+bool AreaHolds(HWND window) { return std::find(areaIcons.begin(), areaIcons.end(), window) != areaIcons.end(); }
+
+// The program started while there is no notification area (Wine's, drawn by its desktop process, ended; Wine
+// starts another for the programs after this test), and the shell restarting under it: the icon comes once
+// there is an area, though the program missed its start notice, again after the restart, and answers.
+TEST(ProgramTrayIcon, ComesWhenTheNotificationAreaDoesAndAfterItsRestart) {
+    DWORD shell = 0;
+    GetWindowThreadProcessId(FindWindowW(L"Shell_TrayWnd", nullptr), &shell);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, shell);
+    ASSERT_TRUE(process && TerminateProcess(process, 1) &&
+                WaitForSingleObject(process, kReactTimeout) == WAIT_OBJECT_0);
+    CloseHandle(process);
+    Process program = StartQuillon(PrepareProgramFolder(L"tray-late"));
+    ASSERT_TRUE(program.Started()) << program.Error();
+    HWND main = WaitForMainWindow(program);
+    ASSERT_TRUE(main && Click(FindControl(main, Gbk(L"按钮最小化"))));
+    ASSERT_TRUE(WaitUntil([&] { return !IsShown(main); }, kReactTimeout));
+
+    HWND area = StartArea();
+    EXPECT_TRUE(WaitUntil([&] { return AreaHolds(main); }, kReactTimeout)) << "no icon once the area is there";
+    PostMessageW(main, tray::kCallbackMessage, 1, WM_LBUTTONUP);  // a click on it, as the shell says it
+    EXPECT_TRUE(WaitUntil([&] { return IsShown(main); }, kReactTimeout)) << "the icon's click did not show the window";
+
+    DestroyWindow(area);
+    area = StartArea();
+    SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG,
+                        kSendTimeout, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return AreaHolds(main); }, kReactTimeout)) << "no icon after the restart";
+    ASSERT_TRUE(CloseQuillon(program, main) && program.WaitForExit(kReactTimeout));
+    EXPECT_FALSE(AreaHolds(main)) << "an icon was left behind";
+    DestroyWindow(area);
 }
 
 }  // namespace

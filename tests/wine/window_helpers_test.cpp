@@ -66,28 +66,32 @@ std::wstring HostCopy(const std::wstring& name) {
     return target;
 }
 
-TEST(WindowHelpersTest, SetWindowZOrderShowsAHiddenWindowAndSetsOrClearsTopmost) {
-    TestWindow window(L"ZOrder");
-    ASSERT_FALSE(IsWindowVisible(window.Handle()));
+// Whether `upper` lies above `lower` among the top-level windows.
+bool Above(HWND upper, HWND lower) {
+    for (HWND window = GetWindow(lower, GW_HWNDPREV); window; window = GetWindow(window, GW_HWNDPREV))
+        if (window == upper) return true;
+    return false;
+}
 
-    session::SetWindowZOrder(window.Value(), false);
-    EXPECT_TRUE(IsWindowVisible(window.Handle()));
-    EXPECT_EQ(ExStyle(window.Handle()) & WS_EX_TOPMOST, 0);
-
-    session::SetWindowZOrder(window.Value(), true);
-    EXPECT_NE(ExStyle(window.Handle()) & WS_EX_TOPMOST, 0);
-    session::SetWindowZOrder(window.Value(), false);
-    EXPECT_EQ(ExStyle(window.Handle()) & WS_EX_TOPMOST, 0);
-
-    // No window: nothing happens to any window (no crash, our window keeps its state).
-    RECT before = {};
-    GetWindowRect(window.Handle(), &before);
-    session::SetWindowZOrder(0, true);
-    RECT after = {};
-    GetWindowRect(window.Handle(), &after);
-    EXPECT_TRUE(EqualRect(&before, &after));
-    EXPECT_EQ(ExStyle(window.Handle()) & WS_EX_TOPMOST, 0);
-    EXPECT_TRUE(IsWindowVisible(window.Handle()));
+TEST(WindowHelpersTest, ShowWindowInFrontBringsAnotherProgramsWindowAboveTheOthers) {
+    Process host = Process::Start(HostCopy(L"FrontHost.exe"), L"window Front");
+    ASSERT_TRUE(host.Started()) << host.Error();
+    HWND other = host.WaitForVisibleWindow();
+    ASSERT_NE(other, nullptr);
+    TestWindow cover(L"Cover", true);
+    // Behind a window of this test: shown, minimised, hidden.
+    for (int state : {SW_SHOWNOACTIVATE, SW_MINIMIZE, SW_HIDE}) {
+        SCOPED_TRACE(state);
+        ShowWindow(other, state);
+        SetWindowPos(cover.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+        ASSERT_TRUE(Above(cover.Handle(), other));
+        session::ShowWindowInFront(reinterpret_cast<WindowHandle>(other));
+        EXPECT_TRUE(IsWindowVisible(other));
+        EXPECT_FALSE(IsIconic(other));
+        EXPECT_TRUE(Above(other, cover.Handle()));
+        EXPECT_EQ(ExStyle(other) & WS_EX_TOPMOST, 0);
+    }
+    session::ShowWindowInFront(0);  // no window: nothing happens
 }
 
 TEST(WindowHelpersTest, FindWindowByTitleWithEmptyTextsGivesTheNextTopLevelWindow) {
