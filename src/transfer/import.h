@@ -41,7 +41,7 @@
 namespace transfer {
 
 // --- Limits ------------------------------------------------------------------------------------------------
-constexpr std::uint64_t kMaxTableBytes = 64u << 20;          // a text table or a list of lines
+constexpr std::uint64_t kMaxTableBytes = 16u << 20;          // a text table or a list of lines
 constexpr std::uint64_t kMaxXmlBytes = 32u << 20;            // an .rdg or connections file
 constexpr std::uint64_t kMaxConnectionFileBytes = 1u << 20;  // one .rdp file
 constexpr std::size_t kMaxServers = 100000;                  // servers (rows, elements, files) in one source
@@ -64,7 +64,8 @@ struct ReadOptions {
     Unprotector unprotect;        // empty: passwords protected by the service are left out, and said
     std::u16string masterPassword;  // a connections file's master password; empty: the default one
     // PBKDF2 iterations one source may spend on its passwords in all (each encrypted text costs the file's
-    // KdfIterations); passwords beyond it are left out, and said. About a minute's work natively.
+    // KdfIterations); passwords beyond it are left out, and said. About 12 s natively (0.6 ms a key of 1,000
+    // iterations: 20,000 passwords of the default file).
     std::uint64_t decryptionBudget = 20000000;
 };
 

@@ -12,14 +12,13 @@ const char kDefaultPort[] = "3389";
 
 bool IsControl(char16_t c) { return c < 0x20 || c == 0x7F; }
 
-// The first character of `value` GBK cannot hold, or empty.
+// The first character of `value` GBK cannot hold, or empty. GBK has no character outside the Basic
+// Multilingual Plane, and gives one character back for each it is given.
 std::u16string FirstOutsideGbk(const std::u16string& value) {
-    std::string ignored;
-    for (size_t i = 0; i < value.size(); ++i) {
-        size_t length = value[i] >= 0xD800 && value[i] <= 0xDBFF && i + 1 < value.size() ? 2 : 1;
-        std::u16string character = value.substr(i, length);
-        if (!runtime::Utf16ToGbkExact(character, ignored)) return character;
-        i += length - 1;
+    const std::u16string back = runtime::GbkToUtf16(runtime::Utf16ToGbk(value));
+    for (size_t i = 0, j = 0; i < value.size(); ++i, ++j) {
+        const bool pair = value[i] >= 0xD800 && value[i] <= 0xDBFF && i + 1 < value.size();
+        if (pair || j >= back.size() || back[j] != value[i]) return value.substr(i, pair ? 2 : 1);
     }
     return u"";
 }
@@ -53,7 +52,9 @@ bool Same(const catalogue::ServerEntry& a, const catalogue::ServerEntry& b) {
            a.dqsj == b.dqsj;
 }
 
-// The checks and conversions of one server; empty when it can be written (into `entry`), else the reason.
+// The checks and conversions of one server: empty when it can be written (then `entry` holds it), else the
+// reason (then `entry` shows the values as far as GBK can). Lengths are checked before the exact conversion,
+// so that a value of megabytes costs two conversions, not four.
 std::string Prepare(const SourceServer& source, catalogue::ServerEntry& entry, bool& noteGiven) {
     std::u16string address = text::Trim(source.address), port = text::Trim(source.port);
     if (port.empty()) text::SplitHostPort(address, port);
@@ -61,11 +62,6 @@ std::string Prepare(const SourceServer& source, catalogue::ServerEntry& entry, b
     noteGiven = !note.empty();
     if (!noteGiven) note = address;
     const std::u16string user = text::Trim(source.user), expiry = text::Trim(source.expiry);
-
-    if (address.empty()) return "没有服务器地址";
-    for (char16_t c : address) {
-        if (text::IsBlank(c)) return "服务器地址含有空格";
-    }
     struct Value {
         const char* name;
         const std::u16string& text;
@@ -74,15 +70,18 @@ std::string Prepare(const SourceServer& source, catalogue::ServerEntry& entry, b
     const Value values[] = {{"服务器地址", address, &entry.ip}, {"端口", port, &entry.port},
                             {"用户名", user, &entry.user},      {"密码", source.password, &entry.password},
                             {"备注", note, &entry.note},        {"到期时间", expiry, &entry.dqsj}};
+    for (const Value& value : values) *value.out = runtime::Utf16ToGbk(value.text);
+
+    if (address.empty()) return "没有服务器地址";
+    for (char16_t c : address) {
+        if (text::IsBlank(c)) return "服务器地址含有空格";
+    }
     for (const Value& value : values) {
         for (char16_t c : value.text) {
             // A note may hold line breaks and tabs (a quoted cell of a table).
             if (IsControl(c) && !(value.out == &entry.note && (c == u'\r' || c == u'\n' || c == u'\t'))) {
                 return std::string(value.name) + "含有控制字符";
             }
-        }
-        if (!runtime::Utf16ToGbkExact(value.text, *value.out)) {
-            return std::string(value.name) + "含有 GBK 无法表示的字符“" + text::Gbk(FirstOutsideGbk(value.text)) + "”";
         }
     }
     std::optional<std::string> portText = PortText(port);
@@ -98,7 +97,13 @@ std::string Prepare(const SourceServer& source, catalogue::ServerEntry& entry, b
         }
         entry.dqsj = runtime::ExpiryText(when);
     }
-    return catalogue::ColumnLimitMessage(entry);
+    if (std::string tooLong = catalogue::ColumnLimitMessage(entry); !tooLong.empty()) return tooLong;
+    for (const Value& value : values) {
+        if (value.out != &entry.port && value.out != &entry.dqsj && runtime::GbkToUtf16(*value.out) != value.text) {
+            return std::string(value.name) + "含有 GBK 无法表示的字符“" + text::Gbk(FirstOutsideGbk(value.text)) + "”";
+        }
+    }
+    return "";
 }
 
 }  // namespace
@@ -127,11 +132,16 @@ ImportPlan PlanImport(const SourceReading& source, const std::vector<catalogue::
         item.remarks = server.remarks;
         bool noteGiven = false;
         catalogue::ServerEntry entry;
-        item.reason = server.refusal.empty() ? Prepare(server, entry, noteGiven) : server.refusal;
+        if (!server.refusal.empty()) {
+            item.reason = server.refusal;
+            entry = {text::Gbk(server.address), text::Gbk(server.port),     text::Gbk(server.user),
+                     text::Gbk(server.password), text::Gbk(server.note), text::Gbk(server.expiry)};
+        } else {
+            item.reason = Prepare(server, entry, noteGiven);
+        }
         if (!item.reason.empty()) {
             item.action = Action::kRefuse;
-            item.entry = {text::Gbk(server.address), text::Gbk(server.port),   text::Gbk(server.user),
-                          text::Gbk(server.password), text::Gbk(server.note), text::Gbk(server.expiry)};
+            item.entry = std::move(entry);
             ++plan.refused;
             continue;
         }

@@ -37,11 +37,23 @@ std::optional<Field> HeaderField(std::u16string_view cell) {
     return std::nullopt;
 }
 
+// A row keeps at most this many cells (a server has six): a line of a million commas costs no more.
+constexpr size_t kMaxCells = 256;
+
 // A row's cells and the line it starts on.
 struct Record {
     size_t line = 0;
     std::vector<std::u16string> cells;
     bool unclosedQuote = false;  // a quote opened on this row is never closed: the rest of the text is in it
+    bool dropped = false;        // it had cells past kMaxCells with something in them
+
+    void Add(std::u16string&& cell) {
+        if (cells.size() < kMaxCells) {
+            cells.push_back(std::move(cell));
+        } else if (!cell.empty()) {
+            dropped = true;
+        }
+    }
 };
 
 bool IsLineEnd(char16_t c) { return c == u'\r' || c == u'\n'; }
@@ -58,6 +70,7 @@ public:
         record.line = line_;
         record.cells.clear();
         record.unclosedQuote = false;
+        record.dropped = false;
         for (;;) {
             std::u16string cell;
             size_t start = pos_;
@@ -65,7 +78,7 @@ public:
             if (pos_ < text_.size() && text_[pos_] == u'"') {
                 ++pos_;
                 if (!ReadQuoted(cell)) {
-                    record.cells.push_back(std::move(cell));
+                    record.Add(std::move(cell));
                     record.unclosedQuote = true;
                     return true;
                 }
@@ -74,7 +87,7 @@ public:
                 pos_ = start;
                 cell = text::Trim(Until());
             }
-            record.cells.push_back(std::move(cell));
+            record.Add(std::move(cell));
             if (pos_ < text_.size() && text_[pos_] == separator_) {
                 ++pos_;
                 continue;
@@ -138,13 +151,14 @@ public:
         record.line = line_;
         record.cells.clear();
         record.unclosedQuote = false;
+        record.dropped = false;
         size_t end = pos_;
         while (end < text_.size() && !IsLineEnd(text_[end])) ++end;
         for (size_t i = pos_; i < end;) {
             while (i < end && text::IsBlank(text_[i])) ++i;
             size_t word = i;
             while (i < end && !text::IsBlank(text_[i])) ++i;
-            if (i > word) record.cells.emplace_back(text_.substr(word, i - word));
+            if (i > word) record.Add(std::u16string(text_.substr(word, i - word)));
         }
         pos_ = end;
         if (pos_ < text_.size()) {
@@ -287,11 +301,11 @@ public:
             }
             if (field) {
                 *values[*field] = record.cells[i];
-            } else if (beyond && !record.cells[i].empty() && !extraNoted_) {
-                out_.notes.push_back(header_ ? "表头以外的列未导入" : "第 7 列以后的内容不是服务器的字段，未导入");
-                extraNoted_ = true;
+            } else if (beyond && !record.cells[i].empty()) {
+                NoteExtra();
             }
         }
+        if (record.dropped) NoteExtra();
         if (record.unclosedQuote) server.refusal = "引号没有配对：从这一行到文件末尾都未能读取";
     }
 
@@ -305,6 +319,12 @@ public:
     }
 
 private:
+    void NoteExtra() {
+        if (extraNoted_) return;
+        out_.notes.push_back(header_ ? "表头以外的列未导入" : "第 7 列以后的内容不是服务器的字段，未导入");
+        extraNoted_ = true;
+    }
+
     SourceServer& Add(size_t line) {
         SourceServer& server = out_.servers.emplace_back();
         server.origin = LineOrigin(line);

@@ -82,7 +82,9 @@ pugi::xml_node NextInside(pugi::xml_node node, const pugi::xml_node& top) {
 }
 
 // A walk in document order through the groups of an XML file with a frame per group (its note prefix, its
-// origin, what the format lets it pass on to its servers).
+// origin, what the format lets it pass on to its servers). Every server copies its group's prefixes, so they
+// are kept short: a note prefix longer than a note may be is cut there (its servers are refused for it
+// anyway), and an origin names each group by at most 40 characters and stops growing past 1,000 bytes.
 template <typename Context>
 class GroupWalk {
 public:
@@ -113,7 +115,10 @@ public:
             if (isServer(child)) {
                 visit(child, stack.back());
             } else if (isGroup(child, name)) {
-                std::string origin = stack.back().originPrefix + groupWord + " " + text::Gbk(name) + " / ";
+                std::string origin = stack.back().originPrefix;
+                if (origin.size() < 1000) {
+                    origin += groupWord + (" " + text::Gbk(name.substr(0, 40))) + (name.size() > 40 ? "... / " : " / ");
+                }
                 if (stack.size() > kMaxGroupDepth) {
                     // Too deep for a frame each: every server inside is refused, found without a stack.
                     for (pugi::xml_node node = child.first_child(); node; node = NextInside(node, child)) {
@@ -123,6 +128,7 @@ public:
                 }
                 Frame frame{child, child.first_child(), stack.back().notePrefix + name + u"/", origin,
                             stack.back().context};
+                if (frame.notePrefix.size() > 256) frame.notePrefix.resize(256);
                 enter(child, frame.context);
                 stack.push_back(std::move(frame));
             }

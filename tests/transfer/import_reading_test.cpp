@@ -105,7 +105,7 @@ TEST(Import, HugeFileIsRefusedUnread) {
     std::ofstream(path) << "ip\n";
     std::filesystem::resize_file(path, std::uintmax_t(1) << 30);  // sparse: nothing is written
     EXPECT_EQ(Outcome(ReadSource(path, {})),
-              std::vector<std::string>{"失败|文件太大（1.0 GB），超过 64.0 MB 的文件不读"});
+              std::vector<std::string>{"失败|文件太大（1.0 GB），超过 16.0 MB 的文件不读"});
 }
 
 TEST(Import, ExistingServersAreSkippedOrUpdated) {
