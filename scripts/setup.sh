@@ -44,6 +44,7 @@ packages+=(
     imagemagick                        # screenshots (import)
     locales fonts-wqy-zenhei           # zh_CN.UTF-8, so that Wine uses code page 936, and a Chinese font
     libpng-dev                         # libpng natively
+    libpugixml-dev libmbedtls-dev      # XML and cryptography natively (the import of other programs' files)
     freerdp2-x11 freerdp2-shadow-x11   # a real Remote Desktop client and server for the login test
     winpr-utils procps                 # winpr-hash (the server's user file), pkill
     xdotool                            # real mouse clicks on the notification icon
@@ -81,11 +82,17 @@ prepare_windows() {
         fi
         as_root locale-gen >/dev/null
     fi
-    # libpng for mingw, built once into build/deps/<arch>.
-    if [ ! -f "$repo/build/deps/win64/lib/libpng16.a" ] || [ ! -f "$repo/build/deps/win32/lib/libpng16.a" ]; then
-        add_source_entries
-        bash "$repo/scripts/build-libpng.sh" win64 win32
-    fi
+    # libpng, pugixml and Mbed TLS for mingw, built once into build/deps/<arch> from Debian's source packages.
+    local arch library
+    for arch in win64 win32; do
+        for library in libpng16.a libpugixml.a libmbedcrypto.a; do
+            if [ ! -f "$repo/build/deps/$arch/lib/$library" ]; then
+                add_source_entries
+                bash "$repo/scripts/build-deps.sh" win64 win32
+                break 2
+            fi
+        done
+    done
     # The Wine prefix every Windows test run starts from, made once per machine.
     bash "$repo/scripts/wine/prefix.sh"
 }

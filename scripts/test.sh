@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets the machine up, then builds and runs every test: the native build, the same under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the 64-bit Windows build with its Windows-side tests under Wine, the 32-bit
-# Windows build (built only: this machine runs no 32-bit code), and a short fuzzing run of the database reader.
+# Windows build (built only: this machine runs no 32-bit code), and a short fuzzing run of the database reader
+# and of the import's readers.
 #
 # The plain native build runs from a copy of the repository that has nothing beside it (build/alone/quillon),
 # as a fresh clone would: it proves that the tests need nothing outside the repository. Every other build runs
@@ -9,13 +10,15 @@
 # database, which some tests compare with).
 #
 #   bash scripts/test.sh            everything
-#   FUZZ_SECONDS=300 bash scripts/test.sh   a longer fuzzing run
+#   FUZZ_SECONDS=300 bash scripts/test.sh   a longer fuzzing run of the database reader and journal
+#   IMPORT_FUZZ_SECONDS=120 bash ...        a longer one of each reader of the import (15 s each otherwise)
 set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$repo"
 started=$SECONDS
 fuzz_seconds=${FUZZ_SECONDS:-60}
+import_fuzz_seconds=${IMPORT_FUZZ_SECONDS:-15}
 
 bash scripts/setup.sh
 
@@ -79,7 +82,9 @@ cmake --preset win32 >/dev/null && cmake --build --preset win32 || failures+=("b
 
 # Fuzzing, each target with a corpus of its own in build/fuzz/corpus/<target>, kept for the next run. The
 # reader starts from the engine's own files (the samples the reader tests wrote) and the Jet-made empty
-# database, where it is here; the journal fuzzer from nothing, with room for a few whole pages per input.
+# database, where it is here; the journal fuzzer from nothing, with room for a few whole pages per input. The
+# import's readers (table_fuzz, rdp_fuzz, rdg_fuzz, confcons_fuzz) run shorter, each from the sample files
+# its unit tests wrote (fuzz-samples in the native build).
 step "build fuzz"
 if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; then
     artifacts=build/fuzz/artifacts
@@ -90,6 +95,14 @@ if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; then
     for sample in "${seeds[@]}"; do
         if [ -f "$sample" ]; then install -m 0644 "$sample" "build/fuzz/corpus/reader_fuzz/start-$(basename "$sample")"; fi
     done
+    for samples in "$alone"/build/native/fuzz-samples/*/; do
+        [ -d "$samples" ] || continue
+        corpus="build/fuzz/corpus/$(basename "$samples")"
+        mkdir -p "$corpus"
+        for sample in "$samples"*; do
+            if [ -f "$sample" ]; then install -m 0644 "$sample" "$corpus/start-$(basename "$sample")"; fi
+        done
+    done
     for fuzzer in build/fuzz/*_fuzz; do
         [ -x "$fuzzer" ] || continue
         name=$(basename "$fuzzer")
@@ -97,8 +110,10 @@ if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz; then
         mkdir -p "$corpus"
         options=()
         [ "$name" = journal_fuzz ] && options+=(-max_len=16384 -len_control=0)
-        step "fuzz $name for ${fuzz_seconds}s"
-        if "$fuzzer" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
+        seconds=$fuzz_seconds
+        case "$name" in reader_fuzz | journal_fuzz) ;; *) seconds=$import_fuzz_seconds ;; esac
+        step "fuzz $name for ${seconds}s"
+        if "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
                 "${options[@]}" -artifact_prefix="$artifacts/" "$corpus" >"build/fuzz/$name.log" 2>&1; then
             grep '^stat::' "build/fuzz/$name.log" || true
         else

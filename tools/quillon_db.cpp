@@ -6,6 +6,8 @@
 //   quillon-db sql FILE STATEMENT       one statement: a SELECT prints CSV, others the number of rows changed
 //   quillon-db check FILE               the engine's consistency check: "ok", or the problems and exit 1
 //   quillon-db template OUT             writes the configuration database the program starts from
+//   quillon-db import FILE SOURCE ...   servers from a table or another program's files (transfer_commands.h)
+//   quillon-db export-servers FILE OUT  the servers as a CSV file (transfer_commands.h)
 //
 // Texts on the command line and in the output are UTF-8.
 //
@@ -47,6 +49,7 @@
 
 #include "catalogue/config_template.h"
 #include "command_line.h"
+#include "transfer_commands.h"
 #include "catalogue/value_text.h"
 #include "jet/create.h"
 #include "jet/database.h"
@@ -62,7 +65,11 @@ const char kUsage[] =
     "  quillon-db export FILE TABLE        print a table's rows as CSV (as mdb-export does)\n"
     "  quillon-db sql FILE STATEMENT       run one SELECT, INSERT, UPDATE or DELETE statement\n"
     "  quillon-db check FILE               check the file's consistency\n"
-    "  quillon-db template OUT             write the empty configuration database to OUT\n";
+    "  quillon-db template OUT             write the empty configuration database to OUT\n"
+    "  quillon-db import FILE SOURCE [--update] [--master-password P]\n"
+    "                                      add the servers of SOURCE (a table, .rdp files, .rdg, confCons.xml)\n"
+    "  quillon-db export-servers FILE OUT [--with-passwords]\n"
+    "                                      write the servers to OUT as CSV\n";
 
 // A failure that names the file it is about.
 struct ToolError {
@@ -432,6 +439,8 @@ int main(int argc, char** argv) {
     const std::string command = args.front();
     args.erase(args.begin());
     auto wants = [&](size_t count) { return args.size() == count; };
+    if (command == "import") return ImportCommand(args);
+    if (command == "export-servers") return ExportServersCommand(args);
 
     Output output;
     std::string out;

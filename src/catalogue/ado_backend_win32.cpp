@@ -30,6 +30,7 @@
 
 #include "catalogue/config_backend.h"
 #include "catalogue/value_text.h"
+#include "jet/page_store.h"
 #include "jet/value.h"
 
 namespace catalogue {
@@ -279,7 +280,7 @@ const wchar_t* findProvider() {
 
 class AdoBackend final : public ConfigDatabaseBackend {
 public:
-    explicit AdoBackend(Object connection) : connection_(std::move(connection)) {}
+    AdoBackend(Object connection, std::string path) : connection_(std::move(connection)), path_(std::move(path)) {}
 
     ~AdoBackend() override {
         try {
@@ -373,6 +374,7 @@ public:
             throw;
         }
         closeResult();
+    }
 
     // The provider's schema of columns (every table's): the rows of this table, by their position.
     std::optional<std::vector<std::u16string>> tableColumns(const std::u16string& table) const override {
@@ -400,16 +402,88 @@ public:
         return names;
     }
 
-private:
-    void openResult(const std::u16string& source, long commandType, long cursorType = adOpenStatic,
-                    long lockType = adLockOptimistic) {
+    // One transaction of the connection. A row to change is the first whose columns hold exactly the texts
+    // of its match (the provider compares texts ignoring case; the exact one is picked here).
+    void writeRows(const std::u16string& table, const std::vector<WideRowWrite>& rows) override {
         closeResult();
+        call(connection_.get(), L"BeginTrans");
+        try {
+            Object added;  // the table, for new rows
+            for (const WideRowWrite& write : rows) {
+                Object rs;
+                if (write.match.empty()) {
+                    if (!added) added = openRecordset(table, adCmdTable);
+                    call(added.get(), L"AddNew");
+                    setFields(added.get(), write.values);
+                    call(added.get(), L"Update");
+                    continue;
+                }
+                std::u16string select = u"select * from [" + table + u"] where ";
+                for (size_t i = 0; i < write.match.size(); ++i) {
+                    if (i > 0) select += u" and ";
+                    select += u"[" + write.match[i].first + u"] = '";
+                    for (char16_t c : write.match[i].second) select += c == u'\'' ? u"''" : std::u16string(1, c);
+                    select += u"'";
+                }
+                rs = openRecordset(select, adCmdText);
+                for (;;) {
+                    if (getLong(rs.get(), L"EOF") != 0) throw std::runtime_error("a row to change is not there");
+                    bool exact = true;
+                    for (const auto& [column, text] : write.match) {
+                        Object f = field(rs.get(), column);
+                        exact = exact && textOf(get(f.get(), L"Value").v) == text;
+                    }
+                    if (exact) break;
+                    call(rs.get(), L"MoveNext");
+                }
+                setFields(rs.get(), write.values);
+                call(rs.get(), L"Update");
+                call(rs.get(), L"Close");
+            }
+            if (added) call(added.get(), L"Close");
+            call(connection_.get(), L"CommitTrans");
+        } catch (...) {
+            try {
+                call(connection_.get(), L"RollbackTrans");
+            } catch (...) {
+            }
+            throw;
+        }
+    }
+
+    // The provider keeps no journal of ours: the file is copied as it is on the disk.
+    void saveCopy(const std::string& path) override {
+        jet::FileSystem& files = jet::realFileSystem();
+        const std::vector<uint8_t> bytes = files.readAll(path_);
+        if (!files.createNew(path, bytes.data(), bytes.size())) {
+            throw std::runtime_error("a file named \"" + path + "\" is there already");
+        }
+    }
+
+private:
+    Object openRecordset(const std::u16string& source, long commandType, long cursorType = adOpenStatic,
+                         long lockType = adLockOptimistic) {
+        joinComApartment();
         Object rs = create(L"ADODB.Recordset");
         if (!rs) throw std::runtime_error("ADO's recordset could not be created");
         Var sourceText(source), connection(connection_.get()), cursor(cursorType), lock(lockType),
             options(commandType);
         call(rs.get(), L"Open", {&sourceText, &connection, &cursor, &lock, &options});
-        result_ = std::move(rs);
+        return rs;
+    }
+
+    static void setFields(IDispatch* rs, const std::vector<std::pair<std::u16string, std::u16string>>& values) {
+        for (const auto& [column, text] : values) {
+            Object f = field(rs, column);
+            Var value(text);
+            invoke(f.get(), L"Value", DISPATCH_PROPERTYPUT, {&value}, nullptr);
+        }
+    }
+
+    void openResult(const std::u16string& source, long commandType, long cursorType = adOpenStatic,
+                    long lockType = adLockOptimistic) {
+        closeResult();
+        result_ = openRecordset(source, commandType, cursorType, lockType);
     }
 
     IDispatch* open() const {
@@ -431,6 +505,7 @@ private:
     }
 
     Object connection_;
+    std::string path_;
     Object result_;
 };
 
@@ -458,7 +533,7 @@ std::unique_ptr<ConfigDatabaseBackend> OpenSystemBackend(const std::string& path
     if (!connection) return nullptr;  // a provider without ADO: the built-in engine does the work
     Var text(u"Provider=" + u16(provider) + u"; Data Source=" + ConnectionStringValue(jet::fromUtf8(path)));
     call(connection.get(), L"Open", {&text});
-    return std::make_unique<AdoBackend>(std::move(connection));
+    return std::make_unique<AdoBackend>(std::move(connection), path);
 }
 
 }  // namespace catalogue

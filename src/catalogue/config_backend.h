@@ -9,9 +9,21 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+namespace jet {
+class FileSystem;
+}
+
 namespace catalogue {
+
+// One row of a group change: a new row when `match` is empty, otherwise the first row (in table order) whose
+// columns in `match` hold exactly these texts and that no earlier write of the group took. Columns by name.
+struct WideRowWrite {
+    std::vector<std::pair<std::u16string, std::u16string>> match;
+    std::vector<std::pair<std::u16string, std::u16string>> values;
+};
 
 class ConfigDatabaseBackend {
 public:
@@ -51,6 +63,14 @@ public:
     // database has no such table. Leaves the open result as it is.
     virtual std::optional<std::vector<std::u16string>> tableColumns(const std::u16string& table) const = 0;
 
+    // Adds and changes rows of `table` as one change: every row or none reaches the file, and a crash or
+    // power cut leaves the old or the new content. Every value is checked before anything is written; a row
+    // to change that is not there refuses the whole group. The open result is closed first.
+    virtual void writeRows(const std::u16string& table, const std::vector<WideRowWrite>& rows) = 0;
+    // Writes the database as its last finished change left it to a new file at `path` (UTF-8), flushed;
+    // refuses when something is there already.
+    virtual void saveCopy(const std::string& path) = 0;
+
     // What opening did that the person should know (a journal set aside), in one English line; empty when
     // nothing.
     virtual std::string openingNote() const { return {}; }
@@ -59,6 +79,8 @@ public:
 // Opens `path` (UTF-8) with the built-in engine, for changes or (`readOnly`) for reading only. Throws when the
 // file is missing, damaged, not a Jet 4 database, or (for changes) in use by another opener.
 std::unique_ptr<ConfigDatabaseBackend> OpenEngineBackend(const std::string& path, bool readOnly = false);
+// The same through a file system of the caller's (tests: one that loses power).
+std::unique_ptr<ConfigDatabaseBackend> OpenEngineBackend(const std::string& path, jet::FileSystem& files);
 
 // Opens `path` through ADO and the system's OLE DB provider for Jet files, where one is registered and
 // loads in this process (Windows: ado_backend_win32.cpp). Null when there is none (always on other

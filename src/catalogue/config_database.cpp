@@ -75,13 +75,19 @@ bool ConfigDatabase::Open(const std::string& path, Engine engine) { return OpenW
 
 bool ConfigDatabase::OpenForReading(const std::string& path) { return OpenWith(path, Engine::kBuiltIn, true); }
 
-bool ConfigDatabase::OpenWith(const std::string& path, Engine engine, bool readOnly) {
+bool ConfigDatabase::Open(const std::string& path, jet::FileSystem& files) {
+    return OpenWith(path, Engine::kBuiltIn, false, &files);
+}
+
+bool ConfigDatabase::OpenWith(const std::string& path, Engine engine, bool readOnly, jet::FileSystem* files) {
     CloseConnection();
     openingNote_.clear();
     try {
         if (engine == Engine::kSystemProvider) {
             backend_ = OpenSystemBackend(path);
             if (!backend_) throw std::runtime_error("this system has no Jet OLE DB provider for this program");
+        } else if (files) {
+            backend_ = OpenEngineBackend(path, *files);
         } else {
             backend_ = OpenEngineBackend(path, readOnly);
         }
@@ -189,6 +195,27 @@ bool ConfigDatabase::TableColumns(const std::string& table, std::vector<std::str
             for (const std::u16string& name : *names) columns.push_back(runtime::Utf16ToGbk(name));
     });
     return answered && found;
+}
+
+bool ConfigDatabase::WriteRows(const std::string& table, const std::vector<RowWrite>& rows) {
+    return guarded(backend_.get(), lastError_, [&](ConfigDatabaseBackend& b) {
+        auto wide = [](const std::vector<std::pair<std::string, std::string>>& cells) {
+            std::vector<std::pair<std::u16string, std::u16string>> out;
+            out.reserve(cells.size());
+            for (const auto& [column, text] : cells) {
+                out.emplace_back(runtime::GbkToUtf16(column), runtime::GbkToUtf16(text));
+            }
+            return out;
+        };
+        std::vector<WideRowWrite> writes;
+        writes.reserve(rows.size());
+        for (const RowWrite& row : rows) writes.push_back({wide(row.match), wide(row.values)});
+        b.writeRows(runtime::GbkToUtf16(table), writes);
+    });
+}
+
+bool ConfigDatabase::SaveCopy(const std::string& path) {
+    return guarded(backend_.get(), lastError_, [&](ConfigDatabaseBackend& b) { b.saveCopy(path); });
 }
 
 void ConfigDatabase::CloseConnection() {

@@ -13,7 +13,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+namespace jet {
+class FileSystem;
+}
 
 namespace catalogue {
 
@@ -36,6 +41,8 @@ public:
     // Opens it for reading only, with the built-in engine: never changes the file, and works while another
     // program has it open for changes.
     bool OpenForReading(const std::string& path);
+    // Opens it for changes with the built-in engine through a file system of the caller's (tests).
+    bool Open(const std::string& path, jet::FileSystem& files);
     bool IsOpen() const;
     // What opening did that the person should know (a journal beside the file that did not belong to it was
     // set aside), one line in English; empty when nothing.
@@ -66,11 +73,27 @@ public:
     bool ScanTable(const std::string& table, const std::vector<std::string>& columns,
                    const std::function<void(const std::vector<std::string>& values)>& row);
 
+    // One row of WriteRows, texts by column name: a new row when `match` is empty, otherwise the first row
+    // whose columns in `match` hold exactly these texts (and that no earlier row of the group took).
+    struct RowWrite {
+        std::vector<std::pair<std::string, std::string>> match;
+        std::vector<std::pair<std::string, std::string>> values;
+    };
+    // Adds and changes rows of `table` as one change of the file: all of them or none, and after a crash or
+    // a power cut at any moment the file holds the old or the new content (the built-in engine's journal;
+    // through the system's provider, a transaction of its connection). A value that does not fit its column
+    // or a row to change that is not there refuses the whole group. Closes the open result.
+    bool WriteRows(const std::string& table, const std::vector<RowWrite>& rows);
+    // Writes the database as its last finished change left it (never a change half made, even while this
+    // connection is in use) to a new file at `path` (UTF-8), flushed to the disk. Refuses when something
+    // is at `path`. With the system's provider, the file is copied as it is on the disk.
+    bool SaveCopy(const std::string& path);
+
     // The message of the last failure (English, from the engine), empty after a success.
     const std::string& LastError() const { return lastError_; }
 
 private:
-    bool OpenWith(const std::string& path, Engine engine, bool readOnly);
+    bool OpenWith(const std::string& path, Engine engine, bool readOnly, jet::FileSystem* files = nullptr);
 
     std::unique_ptr<ConfigDatabaseBackend> backend_;
     mutable std::string lastError_;

@@ -7,8 +7,10 @@
 // connection: before a statement runs, the rows are read; rows added through the result are kept apart and
 // listed after the others, in the order they were added, as a snapshot taken at the open would list them.
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <optional>
+#include <unordered_map>
 
 #include "catalogue/config_backend.h"
 #include "catalogue/value_text.h"
@@ -24,7 +26,7 @@ std::string quoted(const std::u16string& name) { return "\"" + jet::toUtf8(name)
 
 class EngineBackend final : public ConfigDatabaseBackend {
 public:
-    explicit EngineBackend(std::unique_ptr<jet::Database> db) : db_(std::move(db)) {}
+    EngineBackend(std::unique_ptr<jet::Database> db, jet::FileSystem& files) : db_(std::move(db)), files_(files) {}
 
     void openTable(const std::u16string& table) override {
         closeResult();
@@ -162,6 +164,51 @@ public:
         return names;
     }
 
+    void writeRows(const std::u16string& table, const std::vector<WideRowWrite>& rows) override {
+        closeResult();
+        const jet::TableDef& def = db_->table(table);
+        // Every value and every row to change first: nothing is written unless all of them are there.
+        struct Planned {
+            std::optional<jet::RowId> row;  // the row to change; a new row when empty
+            std::vector<jet::ColumnChange> changes;
+        };
+        std::vector<Planned> planned;
+        planned.reserve(rows.size());
+        RowFinder finder(*db_, def);
+        for (const WideRowWrite& write : rows) {
+            Planned& p = planned.emplace_back();
+            for (const auto& [column, text] : write.values) {
+                size_t index = columnOf(def, column);
+                if (!write.match.empty() && def.columns[index].isAutoNumber()) {
+                    throw jet::Error("column " + quoted(def.columns[index].name) +
+                                     " is an AutoNumber and cannot be changed");
+                }
+                p.changes.push_back({index, jet::sql::columnValue(def, index, text)});
+            }
+            if (!write.match.empty()) p.row = finder.take(write.match);
+        }
+        db_->statement([&] {
+            for (Planned& p : planned) {
+                if (p.row) {
+                    db_->updateRow(def, *p.row, p.changes);
+                    continue;
+                }
+                jet::Row values(def.columns.size());
+                for (jet::ColumnChange& change : p.changes) values[change.column] = std::move(change.value);
+                db_->insertRow(def, values);
+            }
+        });
+    }
+
+    void saveCopy(const std::string& path) override {
+        // The pages in memory are the file as the last statement left it: statements run one at a time on
+        // this connection, and a failed one is rolled back in memory.
+        const std::vector<uint8_t> bytes = db_->pages().bytes();
+        if (!files_.createNew(path, bytes.data(), bytes.size())) {
+            throw jet::Error("a file named " + quoted(jet::fromUtf8(path)) + " is there already");
+        }
+    }
+
 private:
     struct Snapshot {
         std::u16string table;
@@ -204,21 +251,74 @@ private:
         return s;
     }
 
-    size_t columnIndex(const std::u16string& column) const {
-        const jet::TableDef& def = db_->table(result_->table);
+    size_t columnIndex(const std::u16string& column) const { return columnOf(db_->table(result_->table), column); }
+
+    static size_t columnOf(const jet::TableDef& def, const std::u16string& column) {
         int index = def.findColumn(column);
         if (index < 0) throw jet::Error("table " + quoted(def.name) + " has no column named " + quoted(column));
         return static_cast<size_t>(index);
     }
 
+    // The rows of a group change, found by the texts of their columns: the table is read once, at the first
+    // row asked for, and each key's rows are handed out in table order, each once.
+    class RowFinder {
+    public:
+        RowFinder(const jet::Database& db, const jet::TableDef& def) : db_(db), def_(def) {}
+
+        jet::RowId take(const std::vector<std::pair<std::u16string, std::u16string>>& match) {
+            std::vector<size_t> columns;
+            std::u16string key;
+            for (const auto& [column, text] : match) {
+                columns.push_back(columnOf(def_, column));
+                key += text;
+                key += u'\0';
+            }
+            if (!rows_) rows_ = db_.readRows(def_);
+            auto found = byColumns_.find(columns);
+            if (found == byColumns_.end()) {
+                Index& index = byColumns_[columns];
+                for (const jet::StoredRow& row : *rows_) {
+                    std::u16string rowKey;
+                    for (size_t column : columns) {
+                        rowKey += column < row.values.size() ? ValueText(row.values[column]) : u"";
+                        rowKey += u'\0';
+                    }
+                    index[rowKey].push_back(row.id);
+                }
+                found = byColumns_.find(columns);
+            }
+            auto rows = found->second.find(key);
+            if (rows == found->second.end() || rows->second.empty()) {
+                throw jet::Error("table " + quoted(def_.name) + " has no row with these values to change");
+            }
+            jet::RowId id = rows->second.front();
+            rows->second.pop_front();
+            return id;
+        }
+
+    private:
+        using Index = std::unordered_map<std::u16string, std::deque<jet::RowId>>;
+        const jet::Database& db_;
+        const jet::TableDef& def_;
+        std::optional<std::vector<jet::StoredRow>> rows_;
+        std::map<std::vector<size_t>, Index> byColumns_;
+    };
+
     std::unique_ptr<jet::Database> db_;
+    jet::FileSystem& files_;
     mutable std::optional<Snapshot> result_;  // read when first needed (rows())
 };
 
 }  // namespace
 
 std::unique_ptr<ConfigDatabaseBackend> OpenEngineBackend(const std::string& path, bool readOnly) {
-    return std::make_unique<EngineBackend>(readOnly ? jet::Database::openForReading(path) : jet::Database::open(path));
+    jet::FileSystem& files = jet::realFileSystem();
+    return std::make_unique<EngineBackend>(
+        readOnly ? jet::Database::openForReading(path, files) : jet::Database::open(path, files), files);
+}
+
+std::unique_ptr<ConfigDatabaseBackend> OpenEngineBackend(const std::string& path, jet::FileSystem& files) {
+    return std::make_unique<EngineBackend>(jet::Database::open(path, files), files);
 }
 
 }  // namespace catalogue

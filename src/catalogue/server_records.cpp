@@ -188,6 +188,21 @@ bool FindServer(ConfigDatabase& db, const std::string& ip, const std::string& po
 
 bool SaveFoundServer(ConfigDatabase& db, const ServerEntry& entry) { return WriteColumns(db, entry) && db.SaveRow(); }
 
+bool SaveServers(ConfigDatabase& db, const std::vector<ServerEntry>& added, const std::vector<ServerUpdate>& updated) {
+    auto values = [](const ServerEntry& entry) {
+        std::vector<std::pair<std::string, std::string>> cells;
+        for (const Column& column : kColumns) cells.emplace_back(column.name, entry.*column.field);
+        return cells;
+    };
+    std::vector<ConfigDatabase::RowWrite> rows;
+    rows.reserve(added.size() + updated.size());
+    for (const ServerUpdate& update : updated) {
+        rows.push_back({{{"ip", update.before.ip}, {"port", update.before.port}}, values(update.after)});
+    }
+    for (const ServerEntry& entry : added) rows.push_back({{}, values(entry)});
+    return db.WriteRows("Server", rows);
+}
+
 bool DeleteServers(ConfigDatabase& db, const std::string& ip, const std::string& port) {
     return db.Execute("delete from Server where " + IpPortCondition(ip, port));
 }

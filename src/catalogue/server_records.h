@@ -82,4 +82,12 @@ bool SaveFoundServer(ConfigDatabase& db, const ServerEntry& entry);
 // Deletes every row with this ip and port.
 bool DeleteServers(ConfigDatabase& db, const std::string& ip, const std::string& port);
 
+// A server row to change: the row holding exactly `before`'s ip and port takes the six fields of `after`.
+struct ServerUpdate {
+    ServerEntry before, after;
+};
+// Appends `added` and writes `updated` as one change of the database (ConfigDatabase::WriteRows): every row
+// or none.
+bool SaveServers(ConfigDatabase& db, const std::vector<ServerEntry>& added, const std::vector<ServerUpdate>& updated);
+
 }  // namespace catalogue

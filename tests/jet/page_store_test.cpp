@@ -10,85 +10,13 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/page_store.h"
+#include "power_cut_file_system.h"
 #include "test_files.h"
 
 using namespace jet;
+using testfiles::PowerCutFileSystem;
 
 namespace {
-
-// The real file system until `limit` changing calls have been made. The call that hits the limit does not
-// happen (a write there keeps only its first half) and throws, and so does every later change, as after a
-// power cut. With `loseFile` (the database file) or `loseJournal` (its journal), the cut also undoes every
-// change to that file not yet flushed: it goes back to its content at its last flush, a removed one comes
-// back and a new unflushed one vanishes (the most a disk cache can lose; losing one file's writes and not the
-// other's stands for writes reaching the disk in any order).
-class PowerCutFileSystem : public FileSystem {
-public:
-    size_t limit = SIZE_MAX;
-    size_t calls = 0;
-    bool loseFile = false;
-    bool loseJournal = false;
-    std::vector<std::pair<std::string, size_t>> writes;  // path and size of each write that happened
-
-    bool exists(const std::string& path) override { return realFileSystem().exists(path); }
-    std::vector<uint8_t> readAll(const std::string& path) override { return realFileSystem().readAll(path); }
-    void write(const std::string& path, uint64_t offset, const uint8_t* data, size_t size) override {
-        bool alive = !dead_;
-        if (cut()) {
-            if (alive && !loses(path)) realFileSystem().write(path, offset, data, size / 2);
-            throw Error("power cut");
-        }
-        remember(path);
-        writes.push_back({path, size});
-        realFileSystem().write(path, offset, data, size);
-    }
-    void truncate(const std::string& path, uint64_t size) override {
-        if (cut()) throw Error("power cut");
-        remember(path);
-        realFileSystem().truncate(path, size);
-    }
-    void flush(const std::string& path) override {
-        if (cut()) throw Error("power cut");
-        realFileSystem().flush(path);
-        atLastFlush_.erase(path);
-    }
-    void remove(const std::string& path) override {
-        if (cut()) throw Error("power cut");
-        remember(path);
-        realFileSystem().remove(path);
-    }
-    void rename(const std::string& from, const std::string& to) override {
-        if (cut()) throw Error("power cut");
-        realFileSystem().rename(from, to);
-    }
-
-private:
-    bool dead_ = false;
-    // For each file changed since its last flush: its content then (nullopt: it did not exist).
-    std::map<std::string, std::optional<std::vector<uint8_t>>> atLastFlush_;
-
-    bool loses(const std::string& path) const {
-        bool journal = path.size() > 8 && path.compare(path.size() - 8, 8, "-journal") == 0;
-        return journal ? loseJournal : loseFile;
-    }
-    void remember(const std::string& path) {
-        if (atLastFlush_.count(path)) return;
-        if (realFileSystem().exists(path)) atLastFlush_[path] = realFileSystem().readAll(path);
-        else atLastFlush_[path] = std::nullopt;
-    }
-    // True when this call must not happen.
-    bool cut() {
-        if (dead_) return true;
-        if (calls++ < limit) return false;
-        dead_ = true;
-        for (const auto& [path, content] : atLastFlush_) {
-            if (!loses(path)) continue;
-            realFileSystem().remove(path);
-            if (content) testfiles::writeFile(path, *content);
-        }
-        return true;
-    }
-};
 
 NewTable hostsTable() {
     NewTable t;
@@ -152,7 +80,9 @@ void checkEveryPowerCut(const std::vector<uint8_t>& base, const std::function<vo
             std::vector<uint8_t> now = db->pages().bytes();
             EXPECT_EQ(testfiles::readFile(path), now) << label;
             EXPECT_FALSE(realFileSystem().exists(PageStore::journalPath(path))) << "journal left, " << label;
-            if (reported) EXPECT_EQ(now, after) << "a statement reported done was undone, " << label;
+            if (reported) {
+                EXPECT_EQ(now, after) << "a statement reported done was undone, " << label;
+            }
             if (now == before) ++sawOld;
             else if (now == after) ++sawNew;
             else ADD_FAILURE() << "a mixed file, " << label;

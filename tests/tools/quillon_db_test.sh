@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Runs the built quillon-db tool on generated files:
+#   - `import` and `export-servers`: exit status, messages, the backup, the round trip;
 #   - `export` (and `sql` SELECT) match mdb-export byte for byte on every column type and on awkward texts;
 #   - `template` writes a sound file with the program's two tables and the config row;
 #   - `sql` changes rows, reports how many, and leaves the file untouched when a statement is refused;
@@ -130,6 +131,21 @@ expect "sql: the refused OR left the file alone" cmp -s before.mdb servers.mdb
 expect "sql: delete prints the rows removed" test "$("$qdb" sql servers.mdb "delete from Server where ip='1.2.3.4' and port= '3389'")" = 1
 expect "sql: check after the changes" test "$("$qdb" check servers.mdb)" = "ok"
 same_as_mdb_export servers.mdb Server
+
+# ---- import and export-servers: exit status, the refused lines on stderr, the backup, the round trip
+"$qdb" template import.mdb
+printf 'ip,port,user,password,note\n10.0.0.1,3389,admin,pw,"a, b"\n10.0.0.2,70000,u,p,n\n' >servers.csv
+"$qdb" import import.mdb servers.csv >out.txt 2>err.txt
+expect "import: exit 3 when a server is refused" test $? -eq 3
+expect "import: the refused line on stderr" grep -qF '第 3 行: 拒绝: 端口“70000”不是 1 到 65535 之间的数' err.txt
+expect "import: the counts" grep -qxF '添加 1，更新 0，跳过 0，拒绝 1' out.txt
+expect "import: a backup beside the file" test "$(ls 备份/import-*.mdb | wc -l)" -eq 1
+expect "export-servers" "$qdb" export-servers import.mdb exported.csv --with-passwords
+expect "import: the export read back is all skipped, exit 0" "$qdb" import import.mdb exported.csv
+cp import.mdb before.mdb
+"$qdb" import import.mdb missing.csv >out.txt 2>err.txt
+expect "import: exit 1 and nothing written when the source cannot be read" test $? -eq 1 -a -s err.txt
+expect "import: the file is left alone" cmp -s before.mdb import.mdb
 
 # ---- errors and usage
 "$qdb" export missing.mdb Server >out.txt 2>err.txt
