@@ -19,12 +19,14 @@
 #include <cstdlib>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_state.h"
 #include "app/program.h"
 #include "app/server_catalogue.h"
 #include "app/server_expiry.h"
+#include "app/server_transfer.h"
 #include "app/startup_loader.h"
 #include "catalogue/config_check.h"
 #include "catalogue/config_database.h"
@@ -32,6 +34,7 @@
 #include "profile/connection_profile.h"
 #include "profile/display_sizes.h"
 #include "profile/settings_window.h"
+#include "runtime/file_dialogs_win32.h"
 #include "runtime/form_win32.h"
 #include "runtime/text_codec.h"
 #include "runtime/window_win32.h"
@@ -167,12 +170,48 @@ ServerModel& Servers() {
 // like the window it watches.
 session::SessionMonitor* monitor = nullptr;
 
+ServerTransfer& Transfer();
+
 // The server list, its menu, the server editor and the filter strip. Never destroyed, like the window it serves.
 ServerCatalogue& Catalogue() {
     static ServerCatalogue* catalogue = new ServerCatalogue(
         Servers(), {&App().Database, &App().DatabaseLock, &Dialogs(), &session::DeleteConnectionFileNow,
-                    [](const std::string& file) { return monitor && monitor->Watching(file); }, &LocalNow});
+                    [](const std::string& file) { return monitor && monitor->Watching(file); }, &LocalNow,
+                    [](runtime::Form& window) { Transfer().BeginImport(window); },
+                    [](runtime::Form& window) { Transfer().BeginExport(window); }});
     return *catalogue;
+}
+
+// Import and export. The system's file dialogs are owned by the window in front (the import dialog, say).
+ServerTransfer& Transfer() {
+    static ServerTransfer* transfer = [] {
+        TransferServices services;
+        services.database = &App().Database;
+        services.databaseLock = &App().DatabaseLock;
+        services.dialogs = &Dialogs();
+        services.databasePath = executableFolder() + "\\config.MDB";
+        services.unprotect = transfer::SystemUnprotector();
+        const runtime::FileTypes sources = {{"服务器列表 (*.csv; *.txt; *.rdp; *.rdg; *.xml)", "*.csv;*.txt;*.rdp;*.rdg;*.xml"},
+                                            {"所有文件 (*.*)", "*.*"}};
+        services.chooseImportFile = [sources] { return runtime::ChooseFileToOpen(GetActiveWindow(), "选择要导入的文件", sources); };
+        services.chooseImportFolder = [] {
+            return runtime::ChooseFolder(GetActiveWindow(), "选择存放远程桌面连接文件(.rdp)的文件夹");
+        };
+        services.chooseExportFile = [] {
+            return runtime::ChooseFileToSave(GetActiveWindow(), "导出到文件", "servers.csv", "csv",
+                                             {{"CSV 文件 (*.csv)", "*.csv"}, {"所有文件 (*.*)", "*.*"}});
+        };
+        // A thread of its own for the work; what it found goes back to the user-interface thread.
+        services.inBackground = [](std::function<void()> work, std::function<void()> done) {
+            std::thread([work = std::move(work), done = std::move(done)] {
+                work();
+                ui::RunOnMainWindowThread(done);
+            }).detach();
+        };
+        services.clock = &LocalNow;
+        return new ServerTransfer(Servers(), Catalogue(), std::move(services));
+    }();
+    return *transfer;
 }
 
 // ---------------------------------------------------------------------------------------------------------

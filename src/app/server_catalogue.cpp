@@ -30,11 +30,13 @@ constexpr char kExpiryPicker[] = "日期框1";
 constexpr char kSaveButton[] = "按钮1";
 constexpr char kCancelButton[] = "按钮2";
 
-// The items of menu "菜单" (2 and 4 are separators).
+// The items of menu "菜单" (2, 4 and 6 are separators).
 constexpr int kMenuAdd = 0;
 constexpr int kMenuModify = 1;
 constexpr int kMenuDelete = 3;
 constexpr int kMenuRenew = 5;
+constexpr int kMenuImport = 7;
+constexpr int kMenuExport = 8;
 
 // The renewal dialog's controls.
 constexpr char kRenewCurrent[] = "标签_当前";
@@ -133,6 +135,12 @@ void ServerCatalogue::BindMainWindow(Form& mainWindow) {
         case kMenuModify: BeginModifyServer(mainWindow); break;
         case kMenuDelete: DeleteSelectedServer(mainWindow); break;
         case kMenuRenew: BeginRenewal(mainWindow); break;
+        case kMenuImport:
+            if (services_.importServers) services_.importServers(mainWindow);
+            break;
+        case kMenuExport:
+            if (services_.exportServers) services_.exportServers(mainWindow);
+            break;
         default: break;
         }
     });

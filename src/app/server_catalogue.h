@@ -36,6 +36,8 @@ struct CatalogueServices {
     // Whether a client the program started still needs this connection file (session::SessionMonitor).
     std::function<bool(const std::string& file)> clientUsesFile;
     Clock clock;
+    // The menu's "导入服务器..." and "导出服务器..." (server_transfer.h).
+    std::function<void(runtime::Form& mainWindow)> importServers, exportServers;
 };
 
 // The start-up loader's RefreshServerList: reads table Server on the loader's thread (holding the database

@@ -15,7 +15,7 @@ enum class ControlKind {
     CheckBox,
     RadioButton,   // radio buttons sharing a container form one group
     Label,
-    Edit,          // single line, no length limit, text shown in clear
+    Edit,          // single line unless kMultiline, no length limit, text shown in clear unless kPassword
     DropDownList,  // choose only; selection -1 possible
     GroupBox,
     PictureBox,    // a PNG at natural size from its top-left corner, clipped, never scaled
@@ -32,6 +32,8 @@ enum ControlStyle : uint32_t {
     kWraps = 1u << 1,          // label text word-wrapped from the top-left
     kBordered = 1u << 2,       // label with a thin single-line border
     kWhiteBackground = 1u << 3,  // label or check box on a white background
+    kMultiline = 1u << 4,      // edit box of several lines, scrolled down as it fills; Enter starts a line
+    kPassword = 1u << 5,       // edit box whose characters show as dots
 };
 
 enum class Alignment { Left, Centre, Right };

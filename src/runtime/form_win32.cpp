@@ -270,6 +270,8 @@ bool Win32Form::CreateControl(int index) {
     case ControlKind::Edit:
         className = L"EDIT";
         style |= WS_TABSTOP | ES_AUTOHSCROLL | ((design.style & kCentred) ? ES_CENTER : ES_LEFT);
+        if (design.style & kMultiline) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_HSCROLL;
+        if (design.style & kPassword) style |= ES_PASSWORD;
         extended |= WS_EX_CLIENTEDGE;
         break;
     case ControlKind::DropDownList:

@@ -20,11 +20,11 @@ bool Connector::Write(const std::string& file, const std::string& text) {
 }
 
 void Connector::Connect(const runtime::Form& mainWindow, const ConnectRequest& request) {
-    if (Running()) return;  // a second click while the first request waits
-    if (request.connected) {
+    if (request.connected) {  // harmless at any time, a request running or not
         if (services_.activateSessionWindow) services_.activateSessionWindow(request.name.title);
         return;
     }
+    if (Running()) return;  // a second click while the first request waits
     const std::uint64_t started = services_.clock ? services_.clock() : 0;
     runningUntil_ = started + kRequestDeadline;
     const std::string& file = request.name.file;

@@ -4,7 +4,8 @@
 // session runs, and deletes the file once it has ended.
 //
 // One request at a time: a request that comes while another still runs (its wait for the client, during
-// which window messages are handled and the person may click again) is ignored. A request ends by its
+// which window messages are handled and the person may click again) is ignored, unless it only brings a
+// session window forward. A request ends by its
 // deadline, whatever happens meanwhile (a dialog opened during the wait), so that nothing stays blocked.
 //
 // Every operating-system service comes in through ConnectServices (connect_win32.cpp on Windows; tests give

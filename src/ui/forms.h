@@ -13,5 +13,8 @@ const runtime::WindowSpec& AudioDialogSpec();         // "AudioDialog", remote a
 const runtime::WindowSpec& DevicesDialogSpec();       // "DevicesDialog", local devices and resources
 const runtime::WindowSpec& GatewayDialogSpec();       // "GatewayDialog", RD gateway server settings
 const runtime::WindowSpec& RenewalDialogSpec();       // "RenewalDialog", a server's expiry moved on
+const runtime::WindowSpec& ImportDialogSpec();        // "ImportDialog", servers brought in, with a preview
+const runtime::WindowSpec& MasterPasswordDialogSpec();  // "MasterPasswordDialog", a connections file's password
+const runtime::WindowSpec& ExportDialogSpec();        // "ExportDialog", servers written to a CSV file
 
 }  // namespace ui

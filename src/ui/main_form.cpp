@@ -36,8 +36,8 @@ WindowSpec Build() {
     window.taskbarButton = false;  // the notification-area icon stands for it
     window.programIcon = true;
     window.menus = {
-        // Right-click on a row of the server list. Renewal comes after the designer's items.
-        {"菜单", {"添加服务器", "修改服务器", "", "删除服务器", "", "续费..."}},
+        // Right-click on a row of the server list. Renewal, import and export come after the designer's items.
+        {"菜单", {"添加服务器", "修改服务器", "", "删除服务器", "", "续费...", "", "导入服务器...", "导出服务器..."}},
         {"退", {"退出"}},                                         // right-click on the notification icon
     };
     // Drop-down lists start at their first entry, the tab control at its first page ("显示").

@@ -471,7 +471,8 @@ TEST(MainWindowTable, MenusAndInitialStates) {
     ASSERT_EQ(main.menus.size(), 2u);
     EXPECT_EQ(main.menus[0].name, "菜单");
     EXPECT_EQ(main.menus[0].items,
-              (std::vector<std::string>{"添加服务器", "修改服务器", "", "删除服务器", "", "续费..."}));
+              (std::vector<std::string>{"添加服务器", "修改服务器", "", "删除服务器", "", "续费...", "",
+                                        "导入服务器...", "导出服务器..."}));
     EXPECT_EQ(main.menus[1].name, "退");
     EXPECT_EQ(main.menus[1].items, (std::vector<std::string>{"退出"}));
 

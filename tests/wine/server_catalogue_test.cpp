@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -315,10 +316,13 @@ TEST_F(ServerCatalogueTest, AddModifySortAndDeleteThroughTheMenuReachTheListAndT
 
     // Delete the server with the quotes in its note: the first row of the sorted list, the second row of the
     // table. The list is then filled again from the table, in table order.
-    // Its connection file goes with it: named after the note without its spaces, each quote made "_".
-    // Another server's file stays.
-    const std::wstring deletedFile = L"C:\\Windows\\Temp\\张三's_测试_机.rdp";
-    const std::wstring keptFile = L"C:\\Windows\\Temp\\机房一（新）.rdp";
+    // Its connection file goes with it (named after the note without its spaces, each quote made "_", in the
+    // server's own folder); another server's file stays.
+    const std::wstring deletedFile = ConnectionFilePath(second.note, second.ip, second.port);
+    const std::wstring keptFile = ConnectionFilePath(changed.note, changed.ip, changed.port);
+    EXPECT_NE(deletedFile.find(L"张三's_测试_机.rdp"), std::wstring::npos);
+    for (const std::wstring& file : {deletedFile, keptFile})
+        SHCreateDirectoryExW(nullptr, file.substr(0, file.find_last_of(L'\\')).c_str(), nullptr);
     ASSERT_TRUE(WriteFileBytes(deletedFile, "screen mode id:i:1\r\n"));
     ASSERT_TRUE(WriteFileBytes(keptFile, "screen mode id:i:1\r\n"));
     ChooseFromListMenu(0, kMenuDelete);

@@ -16,7 +16,6 @@
 #include "catalogue/config_database.h"
 #include "catalogue/server_records.h"
 #include "runtime/text_codec.h"
-#include "session/connection_file.h"
 #include "wine/driver/driver.h"
 #include "wine/driver/quillon.h"
 
@@ -24,14 +23,6 @@ namespace wine_driver {
 namespace {
 
 constexpr int kStateColumn = 3, kIpColumn = 4;
-
-// Where the program writes a server's connection file: its folder in the user's temporary folder.
-std::wstring ConnectionFile(const std::string& note, const std::string& ip, const std::string& port) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::u16string relative = runtime::GbkToUtf16(session::ConnectionNameOf(note, ip, port).file);
-    return std::wstring(temp) + L"Quillon\\" + std::wstring(relative.begin(), relative.end());
-}
 
 // The client stand-in as the system's client, or no client at all.
 bool InstallClient(bool there) {
@@ -99,7 +90,7 @@ protected:
 
 TEST_F(SessionTest, ConnectAsAPersonDoesAndTheRowFollowsTheSession) {
     // Someone made the file's name beforehand, a link to a file of theirs: the program must not write into it.
-    const std::wstring file = ConnectionFile(Gbk(L"机房 一"), "127.0.0.1", "3389");
+    const std::wstring file = ConnectionFilePath(Gbk(L"机房 一"), "127.0.0.1", "3389");
     const std::wstring victim = JoinPath(Environment(L"QUILLON_TEST_DIR"), L"victim.txt");
     ASSERT_TRUE(WriteFileBytes(victim, "theirs"));
     SHCreateDirectoryExW(nullptr, file.substr(0, file.find_last_of(L'\\')).c_str(), nullptr);
@@ -174,7 +165,7 @@ TEST_F(SessionTest, WithoutAClientOrAWritableFileTheConnectSaysSo) {
     EXPECT_EQ(box->owner, main_);
     ASSERT_TRUE(PressButton(box->dialog, Gbk(L"确定")));
     // The file written for it does not stay behind.
-    const std::wstring file = ConnectionFile("b", "10.0.0.2", "22");
+    const std::wstring file = ConnectionFilePath("b", "10.0.0.2", "22");
     EXPECT_TRUE(WaitUntil([&] { return !FileExists(file); }, kReactTimeout));
 
     // A file at its place that cannot be removed (another program holds it): nothing is written into it, the

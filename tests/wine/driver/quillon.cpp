@@ -9,6 +9,7 @@
 #include "catalogue/config_database.h"
 #include "runtime/png_image.h"
 #include "runtime/text_codec.h"
+#include "session/connection_file.h"
 
 namespace wine_driver {
 
@@ -62,6 +63,12 @@ std::wstring PrepareProgramFolder(const std::wstring& name) {
 Process StartQuillon(const std::wstring& exe) {
     WaitUntil([] { return !InstanceMarkExists(); }, kReactTimeout);
     return Process::Start(exe);
+}
+
+std::wstring ConnectionFilePath(const std::string& note, const std::string& ip, const std::string& port) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + L"Quillon\\" + Utf16(session::ConnectionNameOf(note, ip, port).file);
 }
 
 std::string DaysFromNow(int days) {

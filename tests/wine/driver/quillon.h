@@ -36,6 +36,10 @@ struct Started {
 };
 Started StartWithServers(const std::wstring& name, const std::vector<catalogue::ServerEntry>& servers);
 
+// Where the program writes a server's connection file: in its folder under "Quillon" in the user's temporary
+// folder (session::ConnectionNameOf).
+std::wstring ConnectionFilePath(const std::string& note, const std::string& ip, const std::string& port);
+
 // The date `days` from today at the current hour, in the editor's form ("2026/12/8 14:00:00").
 std::string DaysFromNow(int days);
 
