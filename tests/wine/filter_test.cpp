@@ -66,8 +66,12 @@ TEST(FilterTest, FilterRenewAndEditAsAPersonDoes) {
     EXPECT_TRUE(WaitUntil([&] { return ListItemCount(list) == 2; }, kReactTimeout));
     EXPECT_EQ(ReadText(count), Gbk(L"显示 2 / 共 3 台"));
     EXPECT_EQ(ListCellText(list, 1, kNoteColumn).value_or(""), Gbk(L"北京02"));
-    // The picture of the main window with a filter, for people to look at.
-    RunLinuxCommand("mkdir -p '" QUILLON_SOURCE_DIR "/build/screenshots' && import -window root '" QUILLON_SOURCE_DIR
+    // The picture of the main window with a filter, for people to look at (build/screenshots/main-filter.png).
+    RECT frame{};
+    GetWindowRect(main, &frame);
+    RunLinuxCommand("mkdir -p '" QUILLON_SOURCE_DIR "/build/screenshots' && import -window root -crop " +
+                    std::to_string(frame.right - frame.left) + "x" + std::to_string(frame.bottom - frame.top) + "+" +
+                    std::to_string(frame.left) + "+" + std::to_string(frame.top) + " +repage '" QUILLON_SOURCE_DIR
                     "/build/screenshots/main-filter.png'");
     ASSERT_TRUE(PressEscape(box));
     EXPECT_TRUE(WaitUntil([&] { return ListItemCount(list) == 3 && ReadText(box).empty(); }, kReactTimeout));

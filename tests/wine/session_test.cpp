@@ -164,6 +164,7 @@ TEST_F(SessionTest, WithoutAClientOrAWritableFileTheConnectSaysSo) {
     EXPECT_EQ(box->text, Gbk(L"无法启动远程桌面客户端 mstsc.exe。"));
     EXPECT_EQ(box->owner, main_);
     ASSERT_TRUE(PressButton(box->dialog, Gbk(L"确定")));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box->dialog); }, kReactTimeout));
     // The file written for it does not stay behind.
     const std::wstring file = ConnectionFilePath("b", "10.0.0.2", "22");
     EXPECT_TRUE(WaitUntil([&] { return !FileExists(file); }, kReactTimeout));
@@ -181,6 +182,7 @@ TEST_F(SessionTest, WithoutAClientOrAWritableFileTheConnectSaysSo) {
     ASSERT_TRUE(box);
     EXPECT_TRUE(box->text.starts_with(Gbk(L"无法写入连接文件"))) << box->text;
     ASSERT_TRUE(PressButton(box->dialog, Gbk(L"确定")));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box->dialog); }, kReactTimeout));
     CloseHandle(held);
     EXPECT_EQ(ReadFileBytes(file).value_or(""), "planted");
     EXPECT_TRUE(Log(L"mstsc-starts.log").empty()) << "a client started on a file that was not written";

@@ -29,7 +29,7 @@ bool AnswerBox(DWORD pid, const std::wstring& startsWith) {
     EXPECT_TRUE(box);
     if (!box) return false;
     EXPECT_EQ(box->text.substr(0, Gbk(startsWith).size()), Gbk(startsWith)) << box->text;
-    return PressButton(box->dialog, Gbk(L"确定"));
+    return PressButton(box->dialog, Gbk(L"确定")) && WaitUntil([&] { return !IsWindow(box->dialog); }, kReactTimeout);
 }
 
 TEST(TransferTest, PasteImportAndExportAsAPersonDoes) {
@@ -70,6 +70,7 @@ TEST(TransferTest, PasteImportAndExportAsAPersonDoes) {
     ASSERT_NE(name, nullptr);
     ASSERT_TRUE(SetText(name, Gbk(csv)));
     ASSERT_TRUE(PressButtonId(save, IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(save); }, kReactTimeout));
     ASSERT_TRUE(AnswerBox(pid, L"已导出 3 台服务器到："));
     const std::string written = ReadFileBytes(csv).value_or("");
     EXPECT_EQ(written.substr(0, 3), "\xEF\xBB\xBF");

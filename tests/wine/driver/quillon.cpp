@@ -89,10 +89,12 @@ std::string DaysFromNow(int days) {
 }
 
 bool RowShowsColour(HWND list, int row, std::int32_t colour) {
-    const std::wstring scratch = Environment(L"QUILLON_TEST_DIR_UNIX");
-    if (scratch.empty() || !RunLinuxCommand("import -window root " + Utf8(scratch) + "/screen.png"))
-        return false;
-    const std::string png = ReadFileBytes(JoinPath(Environment(L"QUILLON_TEST_DIR"), L"screen.png")).value_or("");
+    // The screenshot goes through the Linux side's /tmp, which Wine shows as Z:\tmp.
+    const std::string name = "quillon-screen-" + std::to_string(GetCurrentProcessId()) + ".png";
+    if (!RunLinuxCommand("import -window root /tmp/" + name)) return false;
+    const std::wstring shot = L"Z:\\tmp\\" + Utf16(name);
+    const std::string png = ReadFileBytes(shot).value_or("");
+    DeleteFileW(shot.c_str());
     runtime::RgbaImage screen;
     if (!runtime::DecodePng(reinterpret_cast<const unsigned char*>(png.data()), png.size(), screen)) return false;
     std::optional<RECT> cell = ListCellRect(list, row, 4);
