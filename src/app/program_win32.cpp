@@ -172,13 +172,22 @@ session::SessionMonitor* monitor = nullptr;
 
 ServerTransfer& Transfer();
 
+// Work away from the user-interface thread: a thread of its own, what it found handed back to the
+// user-interface thread.
+void InBackground(std::function<void()> work, std::function<void()> done) {
+    std::thread([work = std::move(work), done = std::move(done)] {
+        work();
+        ui::RunOnMainWindowThread(done);
+    }).detach();
+}
+
 // The server list, its menu, the server editor and the filter strip. Never destroyed, like the window it serves.
 ServerCatalogue& Catalogue() {
     static ServerCatalogue* catalogue = new ServerCatalogue(
         Servers(), {&App().Database, &App().DatabaseLock, &Dialogs(), &session::DeleteConnectionFileNow,
                     [](const std::string& file) { return monitor && monitor->Watching(file); }, &LocalNow,
                     [](runtime::Form& window) { Transfer().BeginImport(window); },
-                    [](runtime::Form& window) { Transfer().BeginExport(window); }});
+                    [](runtime::Form& window) { Transfer().BeginExport(window); }, &InBackground});
     return *catalogue;
 }
 
@@ -201,13 +210,7 @@ ServerTransfer& Transfer() {
             return runtime::ChooseFileToSave(GetActiveWindow(), "导出到文件", "servers.csv", "csv",
                                              {{"CSV 文件 (*.csv)", "*.csv"}, {"所有文件 (*.*)", "*.*"}});
         };
-        // A thread of its own for the work; what it found goes back to the user-interface thread.
-        services.inBackground = [](std::function<void()> work, std::function<void()> done) {
-            std::thread([work = std::move(work), done = std::move(done)] {
-                work();
-                ui::RunOnMainWindowThread(done);
-            }).detach();
-        };
+        services.inBackground = &InBackground;
         services.clock = &LocalNow;
         return new ServerTransfer(Servers(), Catalogue(), std::move(services));
     }();

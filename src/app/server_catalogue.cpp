@@ -161,12 +161,27 @@ void ServerCatalogue::ApplyFilter(Form& mainWindow) {
 }
 
 void ServerCatalogue::RefreshServerList(Form&) {
-    std::vector<ServerEntry> servers;
-    {
-        std::lock_guard<std::mutex> lock(*services_.databaseLock);
-        if (!catalogue::LoadServers(*services_.database, servers)) servers.clear();
+    const std::uint64_t refill = ++refills_;
+    auto servers = std::make_shared<std::vector<Server>>();
+    const size_t nameLimit = model_.NameLimit();
+    auto read = [this, servers, nameLimit] {
+        std::vector<ServerEntry> entries;
+        {
+            std::lock_guard<std::mutex> lock(*services_.databaseLock);
+            if (!catalogue::LoadServers(*services_.database, entries)) entries.clear();
+        }
+        servers->reserve(entries.size());
+        for (ServerEntry& entry : entries) servers->push_back(MakeServer(std::move(entry), nameLimit));
+    };
+    auto take = [this, servers, refill] {
+        if (refill == refills_) model_.Adopt(std::move(*servers), Now());
+    };
+    if (services_.inBackground) {
+        services_.inBackground(read, take);
+    } else {
+        read();
+        take();
     }
-    model_.Reset(std::move(servers), Now());
 }
 
 void ServerCatalogue::Say(const std::string& text, MessageIcon icon) {

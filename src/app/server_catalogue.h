@@ -38,6 +38,8 @@ struct CatalogueServices {
     Clock clock;
     // The menu's "导入服务器..." and "导出服务器..." (server_transfer.h).
     std::function<void(runtime::Form& mainWindow)> importServers, exportServers;
+    // Runs `work` away from the user-interface thread, then `done` on it; when not given (tests), both at once.
+    std::function<void(std::function<void()> work, std::function<void()> done)> inBackground;
 };
 
 // The start-up loader's RefreshServerList: reads table Server on the loader's thread (holding the database
@@ -62,6 +64,8 @@ public:
     void BindMainWindow(runtime::Form& mainWindow);
 
     // Refills the model from table Server, in table order. A database that cannot be read leaves it empty.
+    // The table is read and the servers made away from the user-interface thread (a long list would freeze
+    // the window); the model takes them when they are ready, unless a later refill has begun meanwhile.
     void RefreshServerList(runtime::Form& mainWindow);
 
     // The menu items.
@@ -94,6 +98,7 @@ private:
     CatalogueServices services_;
     int editorMode_ = 0;
     ServerListSorter sorter_;
+    std::uint64_t refills_ = 0;  // RefreshServerList calls so far: only the latest one's servers are taken
 };
 
 }  // namespace app
