@@ -143,19 +143,21 @@ private:
 template <typename Key, typename Compare>
 std::vector<int> FastInsertionOrder(const std::vector<Key>& keys, Compare compare) {
     const size_t n = keys.size();
-    std::vector<int> byKey(n);
-    for (size_t i = 0; i < n; ++i) byKey[i] = static_cast<int>(i);
-    std::stable_sort(byKey.begin(), byKey.end(), [&](int a, int b) { return compare(keys[a], keys[b]) < 0; });
+    // The keys in order, ties in any order: only which keys are equal matters here.
+    std::vector<std::pair<Key, int>> byKey;
+    byKey.reserve(n);
+    for (size_t i = 0; i < n; ++i) byKey.emplace_back(keys[i], static_cast<int>(i));
+    std::sort(byKey.begin(), byKey.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<size_t> rank(n);  // from 1
     size_t ranks = 0, groupStart = 0;
     for (size_t i = 0; i < n; ++i) {
-        if (i == 0 || compare(keys[byKey[i - 1]], keys[byKey[i]]) != 0) {
+        if (i == 0 || compare(byKey[i - 1].first, byKey[i].first) != 0) {
             ++ranks;
             groupStart = i;
-        } else if (compare(keys[byKey[groupStart]], keys[byKey[i]]) != 0) {
+        } else if (compare(byKey[groupStart].first, byKey[i].first) != 0) {
             return InsertionOrder(keys, compare);
         }
-        rank[byKey[i]] = ranks;
+        rank[static_cast<size_t>(byKey[i].second)] = ranks;
     }
 
     Counts placedByRank(ranks);

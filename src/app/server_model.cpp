@@ -134,7 +134,7 @@ void ServerModel::Adopt(std::vector<Server> servers, const runtime::DateTimeValu
     for (size_t i = 0; i < servers_.size(); ++i) {
         Server& server = servers_[i];
         order_[i] = i;
-        server.number = std::to_string(i + 1);
+        server.number = static_cast<std::uint32_t>(i + 1);
         server.expiryClass = ClassifyExpiryDate(server.expiry, now_);
         auto found = sessions.empty() ? sessions.end() : sessions.find(SessionKey(server.entry));
         server.session = found == sessions.end() ? SessionState::kUnknown : found->second;
@@ -159,7 +159,7 @@ bool ServerModel::Replace(const catalogue::ServerEntry& old, catalogue::ServerEn
     SelectedServer(selected);
     Server& server = servers_[index];
     Server made = MakeServer(std::move(updated), nameLimit_);
-    made.number = std::move(server.number);
+    made.number = server.number;
     made.session = SessionKey(made.entry) == SessionKey(server.entry) ? server.session : SessionState::kUnknown;
     connected_ -= server.session == SessionState::kConnected;
     unknown_ -= server.session == SessionState::kUnknown;
@@ -174,7 +174,7 @@ bool ServerModel::Replace(const catalogue::ServerEntry& old, catalogue::ServerEn
 }
 
 std::vector<size_t> ServerModel::SetSessionsFound(const std::vector<char>& found) {
-    std::vector<size_t> ended;
+    std::vector<size_t> ended, changed;
     bool membershipChanged = false;
     unknown_ = 0;
     for (size_t i = 0; i < servers_.size(); ++i) {
@@ -189,24 +189,28 @@ std::vector<size_t> ServerModel::SetSessionsFound(const std::vector<char>& found
         membershipChanged = membershipChanged || state == SessionState::kConnected ||
                             server.session == SessionState::kConnected;
         server.session = state;
-        RedrawServer(i);
+        changed.push_back(i);
     }
     if (membershipChanged && filter_.view == ServerView::kConnected) {
         size_t selected = kNone;
         SelectedServer(selected);
         Refilter(selected);
+    } else {
+        RedrawServers(changed);
     }
     return ended;
 }
 
 ExpiryCounts ServerModel::Reclassify(const runtime::DateTimeValue& now) {
     now_ = runtime::OleDateFromDateTime(now);
+    std::vector<size_t> changed;
     for (size_t i = 0; i < servers_.size(); ++i) {
         const ExpiryClass expiryClass = ClassifyExpiryDate(servers_[i].expiry, now_);
         if (expiryClass == servers_[i].expiryClass) continue;
         servers_[i].expiryClass = expiryClass;
-        RedrawServer(i);
+        changed.push_back(i);
     }
+    RedrawServers(changed);
     // The date views follow the day.
     if (filter_.view == ServerView::kLapsed || filter_.view == ServerView::kDueIn7Days ||
         filter_.view == ServerView::kDueIn30Days) {
@@ -244,7 +248,7 @@ void ServerModel::Sort(int column, bool ascending) {
     std::vector<size_t> order(sorted.size());
     for (size_t place = 0; place < sorted.size(); ++place) {
         order[place] = order_[static_cast<size_t>(sorted[place])];
-        servers_[order[place]].number = std::to_string(place + 1);
+        servers_[order[place]].number = static_cast<std::uint32_t>(place + 1);
     }
     order_ = std::move(order);
     Refilter(selected);
@@ -273,7 +277,7 @@ const std::string& ServerModel::CellOf(size_t index, int column) const {
     switch (column) {
     case kColumnUser: return server.entry.user;
     case kColumnPassword: return server.entry.password;
-    case kColumnNumber: return server.number;
+    case kColumnNumber: cell_ = std::to_string(server.number); return cell_;
     case kColumnState: return StateText(server.session);
     case kColumnIp: return server.entry.ip;
     case kColumnPort: return server.entry.port;
@@ -309,6 +313,17 @@ void ServerModel::Publish(size_t selected) {
     if (window_->HasControl(kFilterCount)) {
         window_->SetText(kFilterCount,
                          "显示 " + std::to_string(view_.size()) + " / 共 " + std::to_string(servers_.size()) + " 台");
+    }
+}
+
+void ServerModel::RedrawServers(const std::vector<size_t>& servers) {
+    // A page of rows, more or less: beyond that, asking the list where each row is costs more than drawing
+    // what is in view once.
+    constexpr size_t kOneByOne = 64;
+    if (servers.size() <= kOneByOne) {
+        for (size_t index : servers) RedrawServer(index);
+    } else if (window_ && window_->IsOpen()) {
+        window_->ListSourceRedraw(kServerList);
     }
 }
 

@@ -58,7 +58,7 @@ struct Server {
     // Kept by the model.
     SessionState session = SessionState::kUnknown;
     ExpiryClass expiryClass = ExpiryClass::kNone;
-    std::string number;  // 序号: the place in the list's full order, from 1
+    std::uint32_t number = 0;  // 序号: the place in the list's full order, from 1
 };
 
 // A server with its worked-out parts. `nameLimit`: the most characters a connection file's name may have.
@@ -134,6 +134,9 @@ private:
     void Publish(size_t selected);
     void RedrawServer(size_t index);
     const std::string& CellOf(size_t index, int column) const;
+    // Redraws the rows of these servers that are shown: one by one when they are few, the whole view at once
+    // when they are many (a pass that finds every server's state at start-up).
+    void RedrawServers(const std::vector<size_t>& servers);
 
     size_t nameLimit_;
     runtime::Form* window_ = nullptr;
@@ -147,6 +150,7 @@ private:
     std::uint64_t version_ = 0;
     size_t connected_ = 0;  // servers whose session runs
     size_t unknown_ = 0;    // servers the monitor has not looked at yet
+    mutable std::string cell_;  // a cell's text made for the list (the number)
 };
 
 }  // namespace app

@@ -299,6 +299,11 @@ void Form::ListSourceRowChanged(const std::string& control, int row) {
     DoRedrawListRow(index, row);
 }
 
+void Form::ListSourceRedraw(const std::string& control) {
+    int index = IndexOf(control, "ListSourceRedraw", {ControlKind::ListView});
+    if (IsOpen()) DoRedrawList(index);
+}
+
 bool Form::TextFitsGbk(const std::string& control) const {
     return DoTextFitsGbk(IndexOf(control, "TextFitsGbk", {ControlKind::Edit}));
 }

@@ -197,6 +197,9 @@ public:
     void ListSourceChanged(const std::string& control, int selectedRow);
     // One row of the source changed (its texts or colour): drawn again when it is in view.
     void ListSourceRowChanged(const std::string& control, int row);
+    // Many rows of the source changed (their texts or colours, not their number or order): the rows in view
+    // are drawn again.
+    void ListSourceRedraw(const std::string& control);
 
     // Date picker: the date and time it holds. A new picker holds its window's creation time.
     DateTimeValue DateValue(const std::string& control) const;
@@ -296,6 +299,7 @@ protected:
     // A source was bound or its rows changed as a whole: the list takes the new row count and is drawn again.
     virtual void DoListSourceChanged(int) {}
     virtual void DoRedrawListRow(int, int) {}
+    virtual void DoRedrawList(int) {}
     virtual bool DoTextFitsGbk(int) const { return true; }
 
 private:

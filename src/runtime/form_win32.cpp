@@ -1084,6 +1084,8 @@ void RedrawListRow(HWND list, int row) {
 
 void Win32Form::DoRedrawListRow(int index, int row) { RedrawListRow(Need(controls_[index].handle), row); }
 
+void Win32Form::DoRedrawList(int index) { InvalidateRect(Need(controls_[index].handle), nullptr, FALSE); }
+
 void Win32Form::DoSetListCell(int index, int row, int column, const std::string& text) {
     controls_[index].rows[static_cast<size_t>(row)].cells[static_cast<size_t>(column)] = text;
     RedrawListRow(Need(controls_[index].handle), row);

@@ -104,6 +104,7 @@ protected:
     bool DoTextFitsGbk(int index) const override;
     void DoListSourceChanged(int index) override;
     void DoRedrawListRow(int index, int row) override;
+    void DoRedrawList(int index) override;
 
 private:
     struct Picture;  // a decoded picture, ready to paint
