@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "jet/value.h"
 #include "runtime/text_codec.h"
 #include "runtime/window_placement.h"
 #include "transfer/export.h"
@@ -79,23 +80,7 @@ std::string CountsText(const transfer::ImportPlan& plan) {
 }
 
 // A UTF-8 path as the dialog shows it.
-std::string ShownPath(const std::string& utf8) {
-    std::u16string wide;
-    for (size_t i = 0; i < utf8.size();) {
-        unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t code = length == 1 ? lead : lead & (0x3F >> (length - 1));
-        for (size_t k = 1; k < length && i + k < utf8.size(); ++k) code = (code << 6) | (utf8[i + k] & 0x3F);
-        i += length;
-        if (code >= 0x10000) {
-            wide += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-            wide += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-        } else {
-            wide += static_cast<char16_t>(code);
-        }
-    }
-    return runtime::Utf16ToGbk(wide);
-}
+std::string ShownPath(const std::string& utf8) { return runtime::Utf16ToGbk(jet::fromUtf8(utf8)); }
 
 }  // namespace
 

@@ -28,22 +28,13 @@ constexpr DWORD kPathRoom = 32768;
 
 }  // namespace
 
-std::string ChooseFileToOpen(HWND owner, const std::string& title, const FileTypes& types) {
-    std::wstring path(kPathRoom, L'\0');
-    const std::wstring caption = GbkToWide(title), filter = Filter(types);
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.lpstrFile = path.data();
-    dialog.nMaxFile = kPathRoom;
-    dialog.lpstrTitle = caption.c_str();
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
-    return GetOpenFileNameW(&dialog) ? Utf8(path.c_str()) : std::string();
-}
+namespace {
 
-std::string ChooseFileToSave(HWND owner, const std::string& title, const std::string& suggested,
-                             const std::string& extension, const FileTypes& types) {
+// One of the two file dialogs, with what they share: the owner, the title, the file types, room for a long
+// path that starts as `suggested`, and the flags they both want.
+std::string ChooseFile(BOOL(WINAPI* show)(LPOPENFILENAMEW), HWND owner, const std::string& title,
+                       const FileTypes& types, const std::string& suggested, const std::string& extension,
+                       DWORD flags) {
     std::wstring path(kPathRoom, L'\0');
     const std::wstring start = GbkToWide(suggested);
     path.replace(0, start.size(), start);
@@ -55,9 +46,20 @@ std::string ChooseFileToSave(HWND owner, const std::string& title, const std::st
     dialog.lpstrFile = path.data();
     dialog.nMaxFile = kPathRoom;
     dialog.lpstrTitle = caption.c_str();
-    dialog.lpstrDefExt = defaultExtension.c_str();
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
-    return GetSaveFileNameW(&dialog) ? Utf8(path.c_str()) : std::string();
+    dialog.lpstrDefExt = defaultExtension.empty() ? nullptr : defaultExtension.c_str();
+    dialog.Flags = flags | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+    return show(&dialog) ? Utf8(path.c_str()) : std::string();
+}
+
+}  // namespace
+
+std::string ChooseFileToOpen(HWND owner, const std::string& title, const FileTypes& types) {
+    return ChooseFile(&GetOpenFileNameW, owner, title, types, "", "", OFN_FILEMUSTEXIST);
+}
+
+std::string ChooseFileToSave(HWND owner, const std::string& title, const std::string& suggested,
+                             const std::string& extension, const FileTypes& types) {
+    return ChooseFile(&GetSaveFileNameW, owner, title, types, suggested, extension, OFN_OVERWRITEPROMPT);
 }
 
 std::string ChooseFolder(HWND owner, const std::string& title) {
